@@ -1,0 +1,43 @@
+# orv_add_test(<name> SOURCES ... [LIBS ...] [GUI] [RESOURCES] [ENV VAR=value ...] [TIMEOUT s])
+#
+# One GoogleTest executable = one ctest test, run through Wine by the toolchain's
+# emulator. GUI tests share the one Xvfb display and the one pointer, so they take
+# the "display" lock and carry the "gui" label (ctest -L gui / -LE gui).
+function(orv_add_test name)
+  cmake_parse_arguments(T "GUI;RESOURCES;NOMAIN" "TIMEOUT" "SOURCES;LIBS;ENV;DEPENDS" ${ARGN})
+  set(srcs ${T_SOURCES})
+  if(T_RESOURCES)
+    list(APPEND srcs $<TARGET_OBJECTS:orv_res>)
+  endif()
+  add_executable(${name} ${srcs})
+  if(T_NOMAIN)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main gtest)
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(T_DEPENDS)
+    add_dependencies(${name} ${T_DEPENDS})
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set(env "ORV_BUILD=${CMAKE_BINARY_DIR}" "ORV_DIST=${ORV_DIST_DIR}" ${T_ENV})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+  if(T_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  endif()
+  if(T_GUI)
+    set_tests_properties(${name} PROPERTIES LABELS gui RESOURCE_LOCK display)
+  else()
+    set_tests_properties(${name} PROPERTIES LABELS unit)
+  endif()
+endfunction()
+
+# orv_to_dist(<target> [<subfolder>]): copies the built file into the delivered
+# folder (build/dist) after every build, as a user receives the tool.
+function(orv_to_dist target)
+  set(sub "${ARGV1}")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ORV_DIST_DIR}/${sub}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${ORV_DIST_DIR}/${sub}
+    VERBATIM)
+endfunction()

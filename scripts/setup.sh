@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12 (run as root). Idempotent:
+# when everything is present it only checks and returns within a second or two.
+set -euo pipefail
+
+# The tests run the 64-bit build under wine64: this kind of machine boots with the
+# kernel's 32-bit emulation switched off, so wine32 cannot start here. The delivered
+# 32-bit executable is still built (g++-mingw-w64-i686).
+need_pkgs=(wine wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake ninja-build googletest
+           xvfb imagemagick fonts-wqy-zenhei locales python3-pil xauth)
+locales_wanted=(zh_CN.UTF-8 en_US.UTF-8 zh_TW.UTF-8)
+
+missing=()
+for p in "${need_pkgs[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "setup: missing packages (${missing[*]}) and not root; install them or run as root" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  echo "setup: installing ${missing[*]}"
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+gen=0
+for l in "${locales_wanted[@]}"; do
+  short=$(echo "$l" | sed 's/UTF-8/utf8/')
+  if ! locale -a 2>/dev/null | grep -qix "$short"; then
+    if [ "$(id -u)" != 0 ]; then echo "setup: locale $l missing and not root" >&2; exit 1; fi
+    sed -i "s/^# *\($l UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" >> /etc/locale.gen
+    gen=1
+  fi
+done
+if [ $gen = 1 ]; then locale-gen >/dev/null; fi
+exit 0
