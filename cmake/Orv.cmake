@@ -41,3 +41,21 @@ function(orv_to_dist target)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${ORV_DIST_DIR}/${sub}
     VERBATIM)
 endfunction()
+
+# orv_layer(<name> DEPS ... [EXCLUDE file ...]): the static library of one source folder,
+# made of every .cpp in it. An empty folder gives an interface library so that the
+# layers above still configure.
+function(orv_layer name)
+  cmake_parse_arguments(L "" "" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(x ${L_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${x})
+  endforeach()
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_link_libraries(${name} PUBLIC ${L_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${L_DEPS})
+  endif()
+endfunction()

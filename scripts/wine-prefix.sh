@@ -9,30 +9,38 @@ base=$root/base
 prefix=$root/$winver-$dpi
 mkdir -p "$root"
 
+# Bump when the prefix set-up changes: older prefixes are then made anew.
+layout=2
 quiet() { "$@" >/dev/null 2>&1; }
+ready() { [ "$(cat "$1/.orv-ready" 2>/dev/null)" = "$layout" ]; }
 wine_in() { WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 WINELOADER=/usr/lib/wine/wine64 "${@:2}"; }
 
 make_base() {
-  [ -f "$base/.orv-ready" ] && return 0
+  ready "$base" && return 0
+  WINEPREFIX=$base quiet wineserver -k || true
   rm -rf "$base"
   wine_in "$base" quiet /usr/lib/wine/wine64 wineboot -i
   local subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
   wine_in "$base" quiet /usr/lib/wine/wine64 reg add "$subst" /v "宋体" /d "WenQuanYi Zen Hei" /f
   wine_in "$base" quiet /usr/lib/wine/wine64 reg add "$subst" /v "SimSun" /d "WenQuanYi Zen Hei" /f
   wine_in "$base" quiet /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d win10 /f
+  # Unmanaged windows: without a window manager, Wine otherwise waits two seconds
+  # for every window it hides.
+  wine_in "$base" quiet /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
   wine_in "$base" quiet wineserver -w
-  touch "$base/.orv-ready"
+  echo "$layout" > "$base/.orv-ready"
 }
 
 make_variant() {
-  [ -f "$prefix/.orv-ready" ] && return 0
+  ready "$prefix" && return 0
+  WINEPREFIX=$prefix quiet wineserver -k || true
   rm -rf "$prefix"
   cp -a "$base" "$prefix"
   rm -f "$prefix/.orv-ready"
   wine_in "$prefix" quiet /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d "$winver" /f
   wine_in "$prefix" quiet /usr/lib/wine/wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
   wine_in "$prefix" quiet wineserver -w
-  touch "$prefix/.orv-ready"
+  echo "$layout" > "$prefix/.orv-ready"
 }
 
 (

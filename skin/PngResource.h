@@ -1,0 +1,26 @@
+#pragma once
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <string>
+
+class CWnd;
+
+// Loads the "PNG" resource `id` of the running module into a new GDI+ image and
+// stores it in *slot. Returns FALSE, leaving the slot untouched and holding
+// nothing, when the resource is missing or any step fails. The image owns the
+// memory it was decoded from: release it with DeletePngImage (or delete, which
+// leaves that memory to the process).
+BOOL LoadPngResource(Gdiplus::Image** slot, UINT id);
+
+// Deletes an image made by LoadPngResource with its memory, and nulls the slot.
+void DeletePngImage(Gdiplus::Image** slot);
+
+// How many images LoadPngResource has decoded in this process (for tests that
+// check that painting never decodes again).
+long PngDecodeCount();
+
+// Width in pixels of `text` in the font of `fontSource` measured on `dc`; -1 when
+// either is null. A window without a font measures in the stock GUI font.
+int MeasureTextWidth(CWnd* fontSource, HDC dc, const std::wstring& text);
+int MeasureTextWidth(HWND fontSource, HDC dc, const std::wstring& text);

@@ -1,0 +1,291 @@
+#include "GuiDriver.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace guidriver {
+
+namespace {
+
+void PumpPending() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+struct EnumState {
+    DWORD pid;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTop(HWND hwnd, LPARAM lp) {
+    auto* st = reinterpret_cast<EnumState*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if ((st->pid == 0 || pid == st->pid) && (!st->visibleOnly || ::IsWindowVisible(hwnd))) st->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t buf[256] = {};
+    ::GetClassNameW(hwnd, buf, 255);
+    return buf;
+}
+
+std::wstring TextOf(HWND hwnd) {
+    // WM_GETTEXT rather than GetWindowText, so that controls of other processes answer.
+    wchar_t buf[1024] = {};
+    DWORD_PTR n = 0;
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &n);
+    return buf;
+}
+
+void SendMouse(DWORD flags, int x = 0, int y = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_MOVE) {
+        const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+        in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
+        in.mi.dx = static_cast<LONG>((x * 65535LL + (w - 1) / 2) / (w - 1));
+        in.mi.dy = static_cast<LONG>((y * 65535LL + (h - 1) / 2) / (h - 1));
+    }
+    ::SendInput(1, &in, sizeof(in));
+}
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        PumpPending();
+        if (condition()) return true;
+        if (::GetTickCount64() >= end) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, pollMs, QS_ALLINPUT);
+    }
+}
+
+std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly) {
+    EnumState st{pid, visibleOnly, {}};
+    ::EnumWindows(&CollectTop, reinterpret_cast<LPARAM>(&st));
+    return st.found;
+}
+
+HWND FindTopWindow(DWORD pid, const std::wstring& title, const std::wstring& className,
+                   const std::function<bool(HWND)>& extra) {
+    for (HWND h : TopWindows(pid)) {
+        if (!title.empty() && TextOf(h) != title) continue;
+        if (!className.empty() && ClassOf(h) != className) continue;
+        if (extra && !extra(h)) continue;
+        return h;
+    }
+    return nullptr;
+}
+
+HWND WaitForTopWindow(DWORD pid, const std::wstring& title, const std::wstring& className, DWORD timeoutMs,
+                      const std::function<bool(HWND)>& extra) {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindTopWindow(pid, title, className, extra)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+HWND WaitForWindowWithControl(DWORD pid, int controlId, DWORD timeoutMs) {
+    return WaitForTopWindow(pid, L"", L"", timeoutMs, [controlId](HWND h) {
+        HWND c = ::GetDlgItem(h, controlId);
+        return c != nullptr;
+    });
+}
+
+bool WaitForGone(HWND hwnd, DWORD timeoutMs) {
+    return WaitFor([hwnd] { return !::IsWindow(hwnd) || !::IsWindowVisible(hwnd); }, timeoutMs);
+}
+
+Control Describe(HWND hwnd) {
+    Control c;
+    c.hwnd = hwnd;
+    c.id = ::GetDlgCtrlID(hwnd);
+    c.className = ClassOf(hwnd);
+    c.text = TextOf(hwnd);
+    ::GetWindowRect(hwnd, &c.rect);
+    c.visible = ::IsWindowVisible(hwnd) != FALSE;
+    c.enabled = ::IsWindowEnabled(hwnd) != FALSE;
+    return c;
+}
+
+std::map<int, Control> Children(HWND parent) {
+    std::map<int, Control> out;
+    for (HWND c = ::GetWindow(parent, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        Control d = Describe(c);
+        out.emplace(d.id, d);
+    }
+    return out;
+}
+
+void MoveTo(int x, int y) {
+    // Absolute input is in 1/65535ths of the screen and systems round it
+    // differently: aim, look where the pointer landed, and correct.
+    int aimX = x, aimY = y;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        SendMouse(MOUSEEVENTF_MOVE, aimX, aimY);
+        POINT p{};
+        ::GetCursorPos(&p);
+        if (p.x == x && p.y == y) return;
+        aimX += x - p.x;
+        aimY += y - p.y;
+    }
+}
+void ButtonDown() { SendMouse(MOUSEEVENTF_LEFTDOWN); }
+void ButtonUp() { SendMouse(MOUSEEVENTF_LEFTUP); }
+
+void Click(int x, int y) {
+    MoveTo(x, y);
+    ButtonDown();
+    ButtonUp();
+}
+
+POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+void ClickControl(HWND control) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    POINT p = Centre(r);
+    Click(p.x, p.y);
+}
+
+COLORREF ScreenPixel(int x, int y) {
+    HDC screen = ::GetDC(nullptr);
+    COLORREF c = ::GetPixel(screen, x, y);
+    ::ReleaseDC(nullptr, screen);
+    return c;
+}
+
+Process::~Process() {
+    if (Running()) Kill();
+    if (process_) ::CloseHandle(process_);
+}
+
+bool Process::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& folder) {
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!args.empty()) cmd += L" " + args;
+    STARTUPINFOW si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+        return false;
+    }
+    ::CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+    return true;
+}
+
+bool Process::Running() const {
+    return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::Wait(DWORD timeoutMs) {
+    return process_ && WaitFor([this] { return !Running(); }, timeoutMs);
+}
+
+DWORD Process::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_) ::GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+void Process::Kill() {
+    if (process_) {
+        ::TerminateProcess(process_, 99);
+        ::WaitForSingleObject(process_, 5000);
+    }
+}
+
+std::wstring TempFolder(const std::wstring& prefix) {
+    wchar_t base[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, base);
+    for (unsigned n = ::GetTickCount() & 0xFFFF;; ++n) {
+        std::wstring path = std::wstring(base) + prefix + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                            std::to_wstring(n);
+        if (::CreateDirectoryW(path.c_str(), nullptr)) return path;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+    }
+}
+
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+    ::CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((from + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ok = CopyTree(from + L"\\" + name, to + L"\\" + name) && ok;
+        } else {
+            ok = ::CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
+        }
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    return ok;
+}
+
+bool RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = path + L"\\" + name;
+            ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
+            else ::DeleteFileW(full.c_str());
+        } while (::FindNextFileW(h, &fd));
+        ::FindClose(h);
+    }
+    return ::RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string out;
+    char buf[65536];
+    DWORD n = 0;
+    while (::ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) out.append(buf, n);
+    ::CloseHandle(h);
+    return out;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD n = 0;
+    bool ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) && n == bytes.size();
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring EnvPath(const wchar_t* name) {
+    wchar_t buf[4096] = {};
+    DWORD n = ::GetEnvironmentVariableW(name, buf, 4096);
+    if (n == 0 || n >= 4096) return L"";
+    std::wstring p = buf;
+    if (!p.empty() && p[0] == L'/') {
+        std::replace(p.begin(), p.end(), L'/', L'\\');
+        p = L"Z:" + p;
+    }
+    return p;
+}
+
+}  // namespace guidriver

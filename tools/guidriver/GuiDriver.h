@@ -1,0 +1,85 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace guidriver {
+
+struct Control {
+    HWND hwnd = nullptr;
+    int id = 0;
+    std::wstring className;
+    std::wstring text;
+    RECT rect{};  // window rectangle, screen coordinates
+    bool visible = false;
+    bool enabled = false;
+};
+
+// Polls `condition` every `pollMs` until it holds or `timeoutMs` passes, pumping
+// the calling thread's messages meanwhile. Returns whether it held.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 20);
+
+// Top-level windows of a process (0: any process), in z-order.
+std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);
+// The first top-level window of the process whose title or class matches (empty
+// matches anything) and that satisfies `extra` when given.
+HWND FindTopWindow(DWORD pid, const std::wstring& title, const std::wstring& className = L"",
+                   const std::function<bool(HWND)>& extra = nullptr);
+// Waits for such a window; null on time-out.
+HWND WaitForTopWindow(DWORD pid, const std::wstring& title, const std::wstring& className, DWORD timeoutMs,
+                      const std::function<bool(HWND)>& extra = nullptr);
+// The first top-level window of the process that has a child with this id.
+HWND WaitForWindowWithControl(DWORD pid, int controlId, DWORD timeoutMs);
+bool WaitForGone(HWND hwnd, DWORD timeoutMs);
+
+Control Describe(HWND hwnd);
+// Direct children of a window, keyed by control id.
+std::map<int, Control> Children(HWND parent);
+
+// Real input through SendInput (so low-level hooks and hover tracking see it).
+void MoveTo(int x, int y);
+void ButtonDown();
+void ButtonUp();
+void Click(int x, int y);
+void ClickControl(HWND control);
+// The centre of a rectangle.
+POINT Centre(const RECT& r);
+
+// Reads a pixel of the screen (what is shown, children included).
+COLORREF ScreenPixel(int x, int y);
+
+// A process started by the test; ended on destruction if it still runs.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    bool Start(const std::wstring& exe, const std::wstring& args = L"", const std::wstring& folder = L"");
+    DWORD pid() const { return pid_; }
+    HANDLE handle() const { return process_; }
+    bool Running() const;
+    // Waits for the end; returns false on time-out.
+    bool Wait(DWORD timeoutMs);
+    DWORD ExitCode() const;
+    void Kill();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+// Files and folders for tests.
+std::wstring TempFolder(const std::wstring& prefix);
+bool CopyTree(const std::wstring& from, const std::wstring& to);
+bool RemoveTree(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+// A Windows path for an environment variable holding a Unix path (such as ORV_DIST).
+std::wstring EnvPath(const wchar_t* name);
+
+}  // namespace guidriver
