@@ -573,15 +573,19 @@ def viewer():
     paint(img, shadow(w, h, body, 3, 4, 0.30, 4), (16, 30, 56))
     paint(img, rounded_mask(w, h, body, 0), (248, 250, 253))
     paint(img, ring_mask(w, h, body, 0, 1), (184, 196, 214))
-    paint(img, Image.new("L", (w, 3), 255).crop((0, 0, w, h)), ACCENT)
-    fade_edges_bottom(img)
+    paint(img, Image.new("L", (body[2], 3), 255).crop((0, 0, w, h)), ACCENT)
+    clear_right_and_bottom(img)
     return img
 
 
-def fade_edges_bottom(img):
+def clear_right_and_bottom(img):
+    """The viewer's frame touches its left and top edges; its shadow must still end
+    inside the picture on the other two."""
     a = img.getchannel("A")
     w, h = img.size
-    ImageDraw.Draw(a).line((0, h - 1, w, h - 1), fill=0)
+    d = ImageDraw.Draw(a)
+    d.line((0, h - 1, w, h - 1), fill=0)
+    d.line((w - 1, 0, w - 1, h), fill=0)
     img.putalpha(a)
 
 
