@@ -182,13 +182,26 @@ def scrollbar_tile():
     return out
 
 
+def icon_tile():
+    out = Image.new("RGBA", (150, 82), (255, 255, 255, 255))
+    x = 0
+    for size in (16, 32, 48):
+        ico = Image.open(os.path.join(ROOT, "res", "app.ico"))
+        ico.size = (size, size)
+        out.alpha_composite(ico.convert("RGBA"), (x, 48 - size))
+        x += size + 12
+    text(out, (0, 52), "128  app.ico 16/32/48", (0, 0, 0))
+    return out
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
     out_dir = os.path.join(build, "screens")
     os.makedirs(out_dir, exist_ok=True)
     width = 1900
     mocks = flow([mock_main("zh"), mock_main("en"), mock_feedback(), mock_viewer()], width)
-    small = flow([mock_prompt("zh"), mock_prompt("en"), mock_progress(), scrollbar_tile()],
+    small = flow([mock_prompt("zh"), mock_prompt("en"), mock_progress(), scrollbar_tile(),
+                  icon_tile()],
                  width)
     tiles = flow([tile(i) for i in sorted(skins.SKINS)], width)
     sheet = Image.new("RGBA", (width, mocks.height + small.height + tiles.height + 20),

@@ -161,8 +161,9 @@ def save_states(images, first):
 
 
 # ---------------------------------------------------------------------------------
-# Backs: a soft drop shadow around the child's rectangle, and the child's own picture
-# inside it, so that the back already looks right before the child window appears.
+# Backs: a soft drop shadow around the child's rectangle, filled inside with the
+# colours of the child's edges, row by row. The child covers that fill; where rounding
+# at other DPIs leaves a pixel of it showing, it matches. Uniform rows keep it small.
 
 def back(w, h, inset, child, blur, strength, dy, radius=0):
     l, t, r, b = inset
@@ -170,10 +171,18 @@ def back(w, h, inset, child, blur, strength, dy, radius=0):
     img = blank(w, h)
     sh = shadow(w, h, box, radius + 2, blur, strength, dy)
     paint(img, sh, (16, 30, 56))
-    if child is not None:
-        img.alpha_composite(child.convert("RGBA"), (l, t))
+    img.alpha_composite(edge_fill(child.convert("RGB")), (l, t))
     fade_edges(img)
     return img
+
+
+def edge_fill(child):
+    cw, ch = child.size
+    column = Image.new("RGBA", (1, ch))
+    for y in range(ch):
+        a, b = child.getpixel((0, y)), child.getpixel((cw - 1, y))
+        column.putpixel((0, y), mix(a, b, 0.5) + (255,))
+    return column.resize((cw, ch), Image.NEAREST)
 
 
 def fade_edges(img):
@@ -677,8 +686,8 @@ def main():
     panels = {"zh": main_panel("zh"), "en": main_panel("en")}
     save(panels["zh"], 149)
     save(panels["en"], 207)
-    save(back(410, 611, skins.INSET_MAIN, panels["zh"], 2.2, 0.55, 1.5), 148)
-    save(back(410, 611, skins.INSET_MAIN, panels["en"], 2.2, 0.55, 1.5), 206)
+    save(back(410, 611, skins.INSET_MAIN, panels["zh"], 2.2, 0.75, 1.5), 148)
+    save(back(410, 611, skins.INSET_MAIN, panels["en"], 2.2, 0.75, 1.5), 206)
 
     header = panels["zh"]
     save_states(glyph_buttons(crop(header, skins.MAIN_CLOSE), cross_glyph(13, 23.5, 4.5, 1.5)),
@@ -693,8 +702,8 @@ def main():
     prompts = {"zh": prompt_child("zh"), "en": prompt_child("en")}
     save(prompts["zh"], 170)
     save(prompts["en"], 213)
-    save(back(330, 150, skins.INSET_PROMPT, prompts["zh"], 2.0, 0.45, 1.5), 169)
-    save(back(330, 150, skins.INSET_PROMPT, prompts["en"], 2.0, 0.45, 1.5), 212)
+    save(back(330, 150, skins.INSET_PROMPT, prompts["zh"], 2.0, 0.6, 1.5), 169)
+    save(back(330, 150, skins.INSET_PROMPT, prompts["en"], 2.0, 0.6, 1.5), 212)
     close_ground = Image.new("RGBA", (12, 12), STRIP + (255,))
     save_states(glyph_buttons(close_ground, cross_glyph(6, 6, 3.2, 1.4), states=3,
                               hover_fill=((226, 231, 238), 1.0), pressed_fill=(ACCENT, 0.18),
@@ -708,7 +717,7 @@ def main():
 
     fb = feedback_child()
     save(fb, 187)
-    save(back(410, 479, skins.INSET_FEEDBACK, fb, 2.2, 0.55, 1.5), 186)
+    save(back(410, 479, skins.INSET_FEEDBACK, fb, 2.2, 0.75, 1.5), 186)
     fx0, fy0, fx1, fy1 = skins.FEEDBACK_CLOSE
     save_states(glyph_buttons(crop(fb, (fx0, fy0, fx1, fy1)), cross_glyph(6, 6, 3.2, 1.4),
                               hover_fill=(WHITE, 0.22)), 188)
