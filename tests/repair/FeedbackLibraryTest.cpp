@@ -1,6 +1,7 @@
 #include "repair/FeedbackLibrary.h"
 
 #include "repair/ExeFolder.h"
+#include "tests/log/TempFolder.h"
 
 #include <windows.h>
 
@@ -15,6 +16,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using spine_test::ReadBytes;
+using spine_test::WriteBytes;
 
 namespace
 {
@@ -38,30 +42,6 @@ std::wstring BinFolder()
 std::wstring StandIn()
 {
     return BinFolder() + L"\\CorvelFeedbackInformation.dll";
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof(chunk), &got, NULL) && got > 0)
-        bytes.append(chunk, got);
-    ::CloseHandle(file);
-    return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
-    ::CloseHandle(file);
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -138,8 +118,8 @@ std::set<std::string> AllExportsBut(const char* missing)
     return names;
 }
 
-// A folder of its own per test under the build folder, emptied before use. A library
-// loaded from it stays loaded, so the folder is cleaned at the next run, not at the end.
+// A folder of its own per test under the build folder, made afresh before use. A library
+// loaded from it stays loaded, so the folder is removed at the next run, not at the end.
 class FeedbackFolder : public ::testing::Test
 {
 protected:
@@ -152,17 +132,8 @@ protected:
         ::CreateDirectoryW(root.c_str(), NULL);
         ::CreateDirectoryW((root + L"\\feedback").c_str(), NULL);
         m_folder = root + L"\\feedback\\" + std::wstring(name.begin(), name.end());
-        ::CreateDirectoryW(m_folder.c_str(), NULL);
-        WIN32_FIND_DATAW found;
-        HANDLE find = ::FindFirstFileW((m_folder + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                    ASSERT_TRUE(::DeleteFileW((m_folder + L"\\" + found.cFileName).c_str()));
-                }
-            } while (::FindNextFileW(find, &found));
-            ::FindClose(find);
-        }
+        spine_test::RemoveTree(m_folder);
+        ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), NULL));
     }
 
     void Place(const std::wstring& library)
