@@ -166,7 +166,7 @@ int wmain(int argc, wchar_t** argv)
     if (b.bytes >= 0)
         Out(PatternBytes(b.bytes));
     if (b.nul)
-        Out(std::string("alpha\0beta\r\ngamma\0\0delta\r\n", 25));
+        Out(std::string("alpha\0beta\r\ngamma\0\0delta\r\n", 26));
     if (b.gbkSplit)
         Out(std::string(4094, '.') + Narrow(936, L"修复成功：灯效正常") + "\r\nend\r\n");
 
