@@ -231,12 +231,12 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
         EXPECT_FALSE(recordBeforePromptClosed);
 
         EXPECT_EQ(context.GetResultText(), resultSeenByPanel);
-        const std::wstring& result = context.GetResultText();
+        const std::wstring& text = context.GetResultText();
         if (c.resultExact) {
-            EXPECT_EQ(c.resultExact, result) << Utf8(result);
+            EXPECT_EQ(c.resultExact, text) << Utf8(text);
         }
         if (c.resultContains) {
-            EXPECT_NE(std::wstring::npos, result.find(c.resultContains)) << Utf8(result);
+            EXPECT_NE(std::wstring::npos, text.find(c.resultContains)) << Utf8(text);
         }
 
         bool logged = false;
