@@ -148,6 +148,17 @@ TEST(CommandRunner, ZeroBytesDoNotCutTheOutput)
     EXPECT_EQ(L"after\r\nalphabeta\r\ngammadelta\r\n", output);
 }
 
+TEST(CommandRunner, SimulatorAlsoTakesItsBehaviourFromTheEnvironment)
+{
+    ToolFolder tool("mode=quiet,nolog");
+    ::SetEnvironmentVariableW(L"ORV_LUMAFWU_MODE", L"say=first;say=second");
+    std::wstring output;
+    const int result = RunCommand(BuildRepairCommand(tool.Root()), output);
+    ::SetEnvironmentVariableW(L"ORV_LUMAFWU_MODE", nullptr);
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(L"first\r\nsecond\r\n", output);
+}
+
 TEST(CommandRunner, GbkCharacterAcrossTheReadBoundary)
 {
     if (::GetACP() != 936)
