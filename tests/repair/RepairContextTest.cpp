@@ -8,6 +8,7 @@
 
 #include "log/Gbk.h"
 #include "log/LogSave.h"
+#include "repair/ExeFolder.h"
 #include "repair/Messages.h"
 #include "repair/RepairContext.h"
 #include "tests/repair/SpineSupport.h"
@@ -108,6 +109,18 @@ TEST(RepairRules, CommandAndRecordTexts)
         EXPECT_EQ(c.english, RepairRecordText(c.record, 0));
         EXPECT_EQ(c.english, RepairRecordText(c.record, 2));
     }
+}
+
+TEST(RepairRules, ExeFolderIsTheModulesFolderWithoutATrailingBackslash)
+{
+    EXPECT_EQ(L"C:\\Tools\\Fix", FolderOfPath(L"C:\\Tools\\Fix\\FastMend.exe"));
+    EXPECT_EQ(L"C:", FolderOfPath(L"C:\\FastMend.exe"));
+    EXPECT_EQ(L"", FolderOfPath(L"FastMend.exe"));
+
+    const std::wstring folder = GetExeFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(L'\\', folder.back());
+    EXPECT_TRUE(PathExists(folder + L"\\repair_context_zh_test.exe"));
 }
 
 TEST(ReadLogText, LinesAreAppendedWithCrLfAndDecodedAsGbk)
