@@ -12,30 +12,18 @@
 
 #include "log/Gbk.h"
 #include "log/LogSave.h"
+#include "tests/log/FixedClock.h"
 #include "tests/log/TempFolder.h"
 #include "win/Handle.h"
 
+using spine_test::FixedClock;
+using spine_test::FixedTime;
 using spine_test::PathExists;
 using spine_test::ReadBytes;
 using spine_test::TempFolder;
 using spine_test::WriteBytes;
 
 namespace {
-
-SYSTEMTIME FixedTime()
-{
-    SYSTEMTIME t = {};
-    t.wYear = 2020;
-    t.wMonth = 6;
-    t.wDay = 1;
-    t.wHour = 9;
-    t.wMinute = 5;
-    t.wSecond = 3;
-    t.wMilliseconds = 7;
-    return t;
-}
-
-void FixedClock(SYSTEMTIME& t) { t = FixedTime(); }
 
 const std::string kStamp = "[2020-06-01 09:05:03 007ms]   ";
 
@@ -61,15 +49,7 @@ TEST(LogRecord, BytesForAFixedLocalTime)
     for (const auto& c : cases)
         EXPECT_EQ(c.bytes, FormatLogRecord(FixedTime(), c.text)) << c.text;
 
-    SYSTEMTIME late = {};
-    late.wYear = 999;
-    late.wMonth = 12;
-    late.wDay = 31;
-    late.wHour = 23;
-    late.wMinute = 59;
-    late.wSecond = 59;
-    late.wMilliseconds = 999;
-    EXPECT_EQ("[0999-12-31 23:59:59 999ms]   x\r\r\n", FormatLogRecord(late, "x"));
+    EXPECT_EQ("[0999-12-31 23:59:59 999ms]   x\r\r\n", FormatLogRecord(spine_test::MakeTime(999, 12, 31, 23, 59, 59, 999), "x"));
 }
 
 TEST(LogSave, CreatesTheFolderAndAppendsRecordsUnderTheChineseName)

@@ -11,23 +11,12 @@
 #include "repair/ExeFolder.h"
 #include "repair/Messages.h"
 #include "repair/RepairContext.h"
+#include "tests/log/FixedClock.h"
 #include "tests/repair/SpineSupport.h"
 
 using namespace spine_test;
 
 namespace {
-
-void FixedClock(SYSTEMTIME& t)
-{
-    t = SYSTEMTIME{};
-    t.wYear = 2020;
-    t.wMonth = 6;
-    t.wDay = 1;
-    t.wHour = 9;
-    t.wMinute = 5;
-    t.wSecond = 3;
-    t.wMilliseconds = 7;
-}
 
 // The panel derives its language flag from the system's default language.
 int SystemLanguage()
@@ -255,9 +244,7 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
         bool logged = false;
         const std::string bytes = ReadBytes(ToolLogFile(logBase), &logged);
         if (c.record) {
-            SYSTEMTIME t;
-            FixedClock(t);
-            EXPECT_EQ(FormatLogRecord(t, RepairRecordText(*c.record, language)), bytes);
+            EXPECT_EQ(FormatLogRecord(FixedTime(), RepairRecordText(*c.record, language)), bytes);
         } else {
             EXPECT_FALSE(logged) << "a successful repair writes no record";
         }
@@ -301,10 +288,6 @@ TEST(RepairRun, StartRepairRecordsOnlyAfterTheOutcomePromptReturned)
     EXPECT_EQ(WM_REPAIR_RESULT, panel.messages[1].message);
     EXPECT_EQ(static_cast<WPARAM>(REPAIR_FAILED), panel.messages[1].wParam);
     EXPECT_TRUE(PumpUntil(
-        [&] {
-            SYSTEMTIME t;
-            FixedClock(t);
-            return ReadBytes(file) == FormatLogRecord(t, RepairRecordText(RepairRecord::Failed, SystemLanguage()));
-        },
+        [&] { return ReadBytes(file) == FormatLogRecord(FixedTime(), RepairRecordText(RepairRecord::Failed, SystemLanguage())); },
         5000));
 }
