@@ -17,7 +17,6 @@ public:
 
 protected:
     BOOL OnEraseBkgnd(HDC dc) override;
-    bool CountsPoint(POINT client) const override;
 
 private:
     void Paint(HDC target);

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "skin/Drawing.h"
 #include "win/Gdi.h"
 #include "win/Wnd.h"
 
@@ -84,12 +85,8 @@ long PngDecodeCount() { return g_decodes.load(); }
 
 int MeasureTextWidth(HWND fontSource, HDC dc, const std::wstring& text) {
     if (!fontSource || !dc) return -1;
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(fontSource, WM_GETFONT, 0, 0));
-    if (!font) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    if (!font) font = static_cast<HFONT>(::GetStockObject(ANSI_VAR_FONT));
-    LOGFONTW lf{};
-    if (!font || !::GetObjectW(font, sizeof(lf), &lf)) return -1;
-    win::Font copy(::CreateFontIndirectW(&lf));
+    win::Font copy = skin::CopyFontOf(fontSource);
+    if (!copy) return -1;
     win::ScopedSelect select(dc, copy.get());
     SIZE extent{};
     ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);

@@ -32,8 +32,6 @@ protected:
     bool HasAllImages() const;
     Gdiplus::Image* CurrentImage() const;
     void DrawBackground(Gdiplus::Graphics& graphics, const RECT& dst) const;
-    // Whether a point of a mouse message counts for hover and press.
-    virtual bool CountsPoint(POINT client) const;
 
     void OnMouseMove(UINT flags, POINT point) override;
     void OnMouseHover(UINT flags, POINT point) override;
@@ -49,5 +47,6 @@ protected:
     int m_bTracking = 0;
 
 private:
+    bool InClient(POINT client) const;
     void Apply(skin::ButtonEvent event, bool pointInside);
 };
