@@ -492,6 +492,11 @@ TEST_F(ScrollBarTest, DraggingTheThumbClampsAndReleaseSendsTheLastTrackedPositio
     EXPECT_EQ(HostPos(), tracked);
     EXPECT_GT(FirstLine(), 0);
     EXPECT_TRUE(gd::WaitFor([&] { return ShowsThumb(b, 2); }, 1500));
+    // A leave notification in the middle of a drag is no pointer position.
+    const size_t tracks = Count(SB_THUMBTRACK);
+    ::SendMessageW(b.GetSafeHwnd(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(b.GetState().nTrackPos, tracked);
+    EXPECT_EQ(Count(SB_THUMBTRACK), tracks);
 
     // Past the bottom: clamped at the last position; release reports it.
     gd::MoveTo(grip.x + 30, barRect.bottom + 150);

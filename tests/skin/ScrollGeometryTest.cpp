@@ -214,27 +214,29 @@ TEST(ScrollGeometry, TilesAreLaidFromTheTopLeftAndCut) {
 }
 
 TEST(ScrollGeometry, ThumbIsTwoCapsAndATiledMiddle) {
-    const RECT cell{26, 0, 39, 13};
-    sc::ThumbPieces v = sc::LayoutThumb(RECT{0, 30, 13, 60}, cell, 13, true);
-    ASSERT_FALSE(v.empty);
-    EXPECT_RECT(v.firstCap.dst, (RECT{0, 30, 13, 33}));
-    EXPECT_RECT(v.firstCap.src, (RECT{26, 0, 39, 3}));
-    EXPECT_RECT(v.lastCap.dst, (RECT{0, 57, 13, 60}));
-    EXPECT_RECT(v.lastCap.src, (RECT{26, 10, 39, 13}));
-    EXPECT_RECT(v.middle.dst, (RECT{0, 33, 13, 57}));
-    EXPECT_RECT(v.middle.src, (RECT{26, 3, 39, 10}));
-
-    const RECT hcell{78, 13, 91, 26};
-    sc::ThumbPieces h = sc::LayoutThumb(RECT{40, 0, 70, 19}, hcell, 19, false);
-    ASSERT_FALSE(h.empty);
-    EXPECT_RECT(h.firstCap.dst, (RECT{40, 0, 43, 19}));
-    EXPECT_RECT(h.firstCap.src, (RECT{78, 13, 81, 26}));
-    EXPECT_RECT(h.lastCap.dst, (RECT{67, 0, 70, 19}));
-    EXPECT_RECT(h.lastCap.src, (RECT{88, 13, 91, 26}));
-    EXPECT_RECT(h.middle.dst, (RECT{43, 0, 67, 19}));
-    EXPECT_RECT(h.middle.src, (RECT{81, 13, 88, 26}));
-
-    EXPECT_TRUE(sc::LayoutThumb(RECT{0, 40, 13, 40}, cell, 13, true).empty);
+    struct Case {
+        RECT dest, cell;
+        int thickness;
+        bool vertical;
+        sc::Blit firstCap, lastCap, middle;
+    };
+    const Case cases[] = {
+        {{0, 30, 13, 60}, {26, 0, 39, 13}, 13, true,
+         {{0, 30, 13, 33}, {26, 0, 39, 3}}, {{0, 57, 13, 60}, {26, 10, 39, 13}}, {{0, 33, 13, 57}, {26, 3, 39, 10}}},
+        {{40, 0, 70, 19}, {78, 13, 91, 26}, 19, false,
+         {{40, 0, 43, 19}, {78, 13, 81, 26}}, {{67, 0, 70, 19}, {88, 13, 91, 26}}, {{43, 0, 67, 19}, {81, 13, 88, 26}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.vertical);
+        const sc::ThumbPieces p = sc::LayoutThumb(c.dest, c.cell, c.thickness, c.vertical);
+        ASSERT_FALSE(p.empty);
+        const std::pair<sc::Blit, sc::Blit> pieces[] = {{p.firstCap, c.firstCap}, {p.lastCap, c.lastCap}, {p.middle, c.middle}};
+        for (const auto& [got, want] : pieces) {
+            EXPECT_RECT(got.dst, want.dst);
+            EXPECT_RECT(got.src, want.src);
+        }
+    }
+    EXPECT_TRUE(sc::LayoutThumb(RECT{0, 40, 13, 40}, RECT{26, 0, 39, 13}, 13, true).empty);
 }
 
 TEST(ScrollGeometry, DragUncoversTheStripBehindTheThumb) {
