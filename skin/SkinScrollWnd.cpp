@@ -48,7 +48,7 @@ bool HasVisibleStyle(HWND hwnd) {
 
 CSkinScrollWnd* SkinWndScroll(CWnd* host, HBITMAP skin, float scale) {
     HWND h = host ? host->GetSafeHwnd() : nullptr;
-    if (!h || !::IsWindow(h) || PreviousProc(h) || FrameOf(h)) return nullptr;
+    if (!h || !::IsWindow(h) || PreviousProc(h)) return nullptr;
     auto* frame = new CSkinScrollWnd;
     frame->m_fScale = scale;
     if (!frame->SkinWindow(h, skin)) {
@@ -67,7 +67,7 @@ int UnskinWndScroll(HWND host) {
     if (!frame) return 1;
     const WNDPROC ours = &CSkinScrollWnd::HostWndProc;
     if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(host, GWLP_WNDPROC)) == ours) {
-        ::SetWindowLongPtrW(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviousProc(host)));
+        ::SetWindowLongPtrW(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frame->m_funOldProc));
         ::RemovePropW(host, kPrevProcProp);
     }
     ::SetWindowLongPtrW(host, GWLP_USERDATA, 0);
