@@ -41,12 +41,15 @@ bool Near(COLORREF a, COLORREF b, int tolerance = 12) {
 // A copy of what the screen shows in a window's rectangle, read in one BitBlt.
 class Shot {
 public:
-    explicit Shot(HWND window) {
+    // From the screen, or with `own` from the window's own DC (what it has drawn,
+    // before it reaches the screen).
+    explicit Shot(HWND window, bool own = false) {
         ::GetWindowRect(window, &rect_);
         w_ = rect_.right - rect_.left;
         h_ = rect_.bottom - rect_.top;
         if (w_ <= 0 || h_ <= 0) return;
-        win::WindowDC screen(nullptr);
+        win::WindowDC screen(own ? window : nullptr);
+        const POINT origin = own ? POINT{0, 0} : POINT{rect_.left, rect_.top};
         win::MemoryDC mem(screen.get());
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -59,7 +62,7 @@ public:
         win::Bitmap dib(::CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!dib || !bits) return;
         win::ScopedSelect select(mem.get(), dib.get());
-        ::BitBlt(mem.get(), 0, 0, w_, h_, screen.get(), rect_.left, rect_.top, SRCCOPY);
+        ::BitBlt(mem.get(), 0, 0, w_, h_, screen.get(), origin.x, origin.y, SRCCOPY);
         ::GdiFlush();
         const DWORD* p = static_cast<const DWORD*>(bits);
         px_.assign(p, p + static_cast<size_t>(w_) * h_);
@@ -101,6 +104,16 @@ private:
 };
 
 bool Empty(const RECT& box) { return box.right < box.left; }
+
+bool Same(const Shot& a, const Shot& b) {
+    if (a.width() <= 0 || a.width() != b.width() || a.height() != b.height()) return false;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.At(x, y) != b.At(x, y)) return false;
+        }
+    }
+    return true;
+}
 
 COLORREF PixelOf(HWND window, int x, int y) { return Shot(window).At(x, y); }
 
@@ -487,8 +500,22 @@ TEST(CheckBox, ScaledCellAndCaptionAndAClickRepaintsTheOtherCell) {
         EXPECT_EQ(clicks, 2);
         EXPECT_EQ(state, BST_UNCHECKED);
 
-        // Checked by the owner, as the panel does at start.
-        SkinDialog::OnUi(h, [&] { dlg.check.SetCheck(BST_CHECKED); });
+        // Checked by the owner, as the panel does at start. The system check box
+        // draws nothing of its own on focus, text, state or check changes: until the
+        // control's next paint the window keeps showing the skinned cell.
+        bool untouched = false;
+        SkinDialog::OnUi(h, [&] {
+            ::SetFocus(dlg.image.GetSafeHwnd());
+            ::UpdateWindow(box);
+            const Shot before(box, true);
+            ::SetFocus(box);
+            dlg.check.SetWindowText(L"Agreed");
+            dlg.check.SetCheck(BST_CHECKED);
+            ::SendMessageW(box, BM_SETSTATE, TRUE, 0);
+            ::SendMessageW(box, BM_SETSTATE, FALSE, 0);
+            untouched = Same(before, Shot(box, true));
+        });
+        EXPECT_TRUE(untouched);
         EXPECT_TRUE(gd::WaitFor([&] { return Shot(box).Count(blue) > 100; }, 4000));
     });
 }
@@ -542,8 +569,15 @@ TEST(StatusLine, DotsGrowOnceASecondAndStopWhenAsked) {
         SkinDialog::OnUi(h, [&] { dots = dlg.status.GetDotCount(); });
         EXPECT_EQ(dots, 0);
 
-        // A new text is drawn by the control itself, not by the system static.
-        SkinDialog::OnUi(h, [&] { dlg.status.SetWindowText(L"Working longer"); });
+        // A new text is drawn by the control itself at its next paint, never by
+        // the system static.
+        bool untouched = false;
+        SkinDialog::OnUi(h, [&] {
+            const Shot before(line, true);
+            dlg.status.SetWindowText(L"Working longer");
+            untouched = Same(before, Shot(line, true));
+        });
+        EXPECT_TRUE(untouched);
         EXPECT_TRUE(gd::WaitFor([&] { return edge() > bare; }, 2000));
         EXPECT_TRUE(Near(Shot(line).At(0, 0), kCyan));
     });
