@@ -6,6 +6,7 @@
 
 #include "GdiplusEnvironment.h"
 #include "SkinTestIds.h"
+#include "TargetCalls.h"
 #include "skin/Drawing.h"
 #include "skin/PngResource.h"
 
@@ -180,30 +181,6 @@ TEST(CheckBoxGeometry, CellAndCaptionFollowTheScale) {
     EXPECT_EQ(skin::CheckCellSource(BST_UNCHECKED), (RECT{0, 0, 16, 16}));
     EXPECT_EQ(skin::CheckCellSource(BST_INDETERMINATE), (RECT{0, 0, 16, 16}));
 }
-
-namespace {
-
-int CALLBACK CountRecord(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM counts) {
-    ++(*reinterpret_cast<std::map<DWORD, int>*>(counts))[record->iType];
-    return 1;
-}
-
-// Paints on a metafile DC, which records every call made on it.
-template <class Paint>
-std::map<DWORD, int> RecordTargetCalls(Paint paint) {
-    HDC emf = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
-    if (!emf) return {};
-    paint(emf);
-    HENHMETAFILE meta = ::CloseEnhMetaFile(emf);
-    std::map<DWORD, int> counts;
-    ::EnumEnhMetaFile(nullptr, meta, &CountRecord, &counts, nullptr);
-    ::DeleteEnhMetaFile(meta);
-    counts.erase(EMR_HEADER);
-    counts.erase(EMR_EOF);
-    return counts;
-}
-
-}  // namespace
 
 TEST(SkinCanvas, TouchesTheTargetOnlyWithOneCopyOfTheFinishedBuffer) {
     Gdiplus::Image* image = nullptr;

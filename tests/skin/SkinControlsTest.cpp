@@ -11,6 +11,7 @@
 
 #include "GdiplusEnvironment.h"
 #include "SkinTestIds.h"
+#include "TargetCalls.h"
 #include "skin/CheckBoxBtn.h"
 #include "skin/DrawStateInfoStatic.h"
 #include "skin/DrawTextStatic.h"
@@ -282,28 +283,17 @@ void RunDialog(const std::function<void(SkinDialog&, HWND)>& drive) {
     EXPECT_EQ(PngDecodeCount() - decodesBefore, 14);
 }
 
-int CALLBACK CountRecord(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM counts) {
-    ++(*reinterpret_cast<std::map<DWORD, int>*>(counts))[record->iType];
-    return 1;
-}
-
 // What an owner-drawn button does to the DC it is given: recorded in a metafile.
 std::map<DWORD, int> DrawItemCalls(CWnd& button) {
-    HDC emf = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
-    DRAWITEMSTRUCT dis{};
-    dis.CtlType = ODT_BUTTON;
-    dis.hwndItem = button.GetSafeHwnd();
-    dis.hDC = emf;
-    dis.rcItem = button.GetClientRect();
-    dis.itemAction = ODA_DRAWENTIRE;
-    button.DrawItem(&dis);
-    HENHMETAFILE meta = ::CloseEnhMetaFile(emf);
-    std::map<DWORD, int> counts;
-    ::EnumEnhMetaFile(nullptr, meta, &CountRecord, &counts, nullptr);
-    ::DeleteEnhMetaFile(meta);
-    counts.erase(EMR_HEADER);
-    counts.erase(EMR_EOF);
-    return counts;
+    return RecordTargetCalls([&](HDC target) {
+        DRAWITEMSTRUCT dis{};
+        dis.CtlType = ODT_BUTTON;
+        dis.hwndItem = button.GetSafeHwnd();
+        dis.hDC = target;
+        dis.rcItem = button.GetClientRect();
+        dis.itemAction = ODA_DRAWENTIRE;
+        button.DrawItem(&dis);
+    });
 }
 
 }  // namespace
