@@ -136,8 +136,8 @@ RECT ToScreen(HWND hwnd, RECT r) {
 
 class ScrollDialog : public CDialog {
 public:
-    ScrollDialog(UINT templateId, UINT editId, std::wstring text, HBITMAP skin)
-        : CDialog(templateId), editId_(editId), text_(std::move(text)), skin_(skin) {}
+    ScrollDialog(UINT templateId, UINT editId, std::wstring text, HBITMAP skin, float scale)
+        : CDialog(templateId), editId_(editId), text_(std::move(text)), skin_(skin), scale_(scale) {}
     CRichEditCtrl edit;
     CSkinScrollWnd* frame = nullptr;
     LONG_PTR procBeforeSkin = 0;
@@ -149,7 +149,7 @@ protected:
         edit.SubclassDlgItem(editId_, this);
         edit.SetWindowText(text_);
         procBeforeSkin = ::GetWindowLongPtrW(edit.GetSafeHwnd(), GWLP_WNDPROC);
-        frame = SkinWndScroll(&edit, skin_, 1.0f);
+        frame = SkinWndScroll(&edit, skin_, scale_);
         return TRUE;
     }
 
@@ -157,6 +157,7 @@ private:
     UINT editId_;
     std::wstring text_;
     HBITMAP skin_;
+    float scale_;
 };
 
 class ScrollBarTest : public ::testing::Test {
@@ -182,8 +183,8 @@ protected:
 
     // Opens a dialog, records what its host receives, and waits for the first
     // synchronisation of the bars with the host.
-    void Open(const std::wstring& text, UINT templateId = kDialog, UINT editId = kEdit) {
-        dlg_ = std::make_unique<ScrollDialog>(templateId, editId, text, s_skin);
+    void Open(const std::wstring& text, UINT templateId = kDialog, UINT editId = kEdit, float scale = 1.0f) {
+        dlg_ = std::make_unique<ScrollDialog>(templateId, editId, text, s_skin, scale);
         ASSERT_TRUE(dlg_->Create(templateId, nullptr));
         ASSERT_NE(dlg_->frame, nullptr);
         ::SetWindowPos(dlg_->GetSafeHwnd(), HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
@@ -289,6 +290,9 @@ TEST_F(ScrollBarTest, SkinningBuildsTheFrameTreeAroundTheBoundHost) {
     EXPECT_EQ(::GetWindowLongPtrW(host(), GWLP_USERDATA), reinterpret_cast<LONG_PTR>(dlg_->frame));
     // The window layer still finds its object and talks to the control through it.
     EXPECT_EQ(CWnd::FromHandle(host()), &dlg_->edit);
+    // Skinned once only.
+    EXPECT_EQ(SkinWndScroll(&dlg_->edit, s_skin, 1.0f), nullptr);
+    EXPECT_EQ(SkinWndScroll(nullptr, s_skin, 1.0f), nullptr);
 
     // The bar sits on the frame's right edge, one skin cell wide, as high as the host.
     const RECT f = ToScreen(frame, dlg_->frame->GetClientRect());
@@ -581,6 +585,27 @@ TEST_F(ScrollBarTest, BothBarsShowTheGripInTheCornerAndScrollTheirDirection) {
     EXPECT_GT(HostInfo(SB_HORZ).nPos, 0);
     EXPECT_EQ(hbar().GetState().nPos, HostInfo(SB_HORZ).nPos);
     EXPECT_EQ(Count(SB_LINEDOWN, WM_VSCROLL), 0u);
+}
+
+TEST_F(ScrollBarTest, ScaledBarIsThickerAndStillClipsTheHostsOwnBar) {
+    Open(Lines(60), kDialog, kEdit, 1.5f);
+    const int t = static_cast<int>(kCell * 1.5f);
+    EXPECT_EQ(dlg_->frame->GetScrollWidth(), t);
+    const RECT b = bar().GetWindowRect();
+    EXPECT_EQ(b.right - b.left, t);
+    RECT limit{};
+    ::GetWindowRect(dlg_->frame->GetLimitWnd(), &limit);
+    EXPECT_EQ(limit.right, b.left);
+    EXPECT_EQ(b.right, ToScreen(dlg_->frame->GetSafeHwnd(), dlg_->frame->GetClientRect()).right);
+    const RECT down = PartOnScreen(bar(), SB_LINEDOWN);
+    EXPECT_EQ(down.bottom - down.top, t);
+    EXPECT_EQ(down.bottom, b.bottom);
+
+    const POINT p = gd::Centre(down);
+    gd::Click(p.x, p.y);
+    ASSERT_TRUE(gd::WaitFor([] { return Count(SB_LINEDOWN) == 1; }, 1000));
+    EXPECT_GT(HostPos(), 0);
+    EXPECT_EQ(FirstLine(), 1);
 }
 
 TEST_F(ScrollBarTest, UnskinGivesTheHostBackToTheBoundObject) {
