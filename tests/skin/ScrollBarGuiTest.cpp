@@ -190,7 +190,12 @@ protected:
         ::SetWindowPos(dlg_->GetSafeHwnd(), HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
         AttachRecorder(host());
         ASSERT_TRUE(gd::WaitFor([&] { return HostInfo().nMax == bar().GetState().nMax && bar().GetState().nMax > 0; }, 3000));
-        gd::WaitFor([] { return false; }, 50);
+        // Laid out and painted.
+        ASSERT_TRUE(gd::WaitFor([&] {
+            RECT r{};
+            ::GetWindowRect(dlg_->frame->GetLimitWnd(), &r);
+            return r.right > r.left && (scale != 1.0f || Shows(bar(), SB_LINEUP, 0));
+        }, 3000));
     }
 
     HWND host() const { return dlg_->edit.GetSafeHwnd(); }
