@@ -1,5 +1,6 @@
 #include "GuiDriver.h"
 
+#include <gdiplus.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -104,6 +105,10 @@ bool WaitForGone(HWND hwnd, DWORD timeoutMs) {
     return WaitFor([hwnd] { return !::IsWindow(hwnd) || !::IsWindowVisible(hwnd); }, timeoutMs);
 }
 
+bool WaitForProp(HWND hwnd, const wchar_t* name, DWORD timeoutMs) {
+    return WaitFor([&] { return ::IsWindow(hwnd) && ::GetPropW(hwnd, name) != nullptr; }, timeoutMs);
+}
+
 Control Describe(HWND hwnd) {
     Control c;
     c.hwnd = hwnd;
@@ -143,6 +148,12 @@ void ButtonUp() { SendMouse(MOUSEEVENTF_LEFTUP); }
 
 void Click(int x, int y) {
     MoveTo(x, y);
+    // The target's thread must have caught up with the move (and with whatever
+    // showed the window) before the button goes down.
+    DWORD_PTR ignored = 0;
+    if (HWND target = ::WindowFromPoint(POINT{x, y})) {
+        ::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+    }
     ButtonDown();
     ButtonUp();
 }
@@ -153,7 +164,16 @@ void ClickControl(HWND control) {
     RECT r{};
     ::GetWindowRect(control, &r);
     POINT p = Centre(r);
+    // Only once the control is what the pointer would hit there.
+    WaitFor([&] { return ::WindowFromPoint(p) == control; }, 3000);
     Click(p.x, p.y);
+}
+
+bool WaitUntilHittable(HWND control, DWORD timeoutMs) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    const POINT p = Centre(r);
+    return WaitFor([&] { return ::WindowFromPoint(p) == control; }, timeoutMs);
 }
 
 COLORREF ScreenPixel(int x, int y) {
@@ -161,6 +181,38 @@ COLORREF ScreenPixel(int x, int y) {
     COLORREF c = ::GetPixel(screen, x, y);
     ::ReleaseDC(nullptr, screen);
     return c;
+}
+
+bool SaveScreenshot(const std::wstring& path, const RECT* area) {
+    RECT r{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (area) r = *area;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return false;
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    ::SelectObject(mem, old);
+    bool ok = false;
+    {
+        Gdiplus::Bitmap image(bmp, nullptr);
+        // The PNG encoder's class id.
+        const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        ok = image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+std::wstring ScreensFolder() {
+    std::wstring build = EnvPath(L"ORV_BUILD");
+    if (build.empty()) return L"";
+    std::wstring folder = build + L"\\screens";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
 }
 
 Process::~Process() {

@@ -34,6 +34,8 @@ HWND WaitForTopWindow(DWORD pid, const std::wstring& title, const std::wstring& 
 // The first top-level window of the process that has a child with this id.
 HWND WaitForWindowWithControl(DWORD pid, int controlId, DWORD timeoutMs);
 bool WaitForGone(HWND hwnd, DWORD timeoutMs);
+// Waits until the window carries the named property.
+bool WaitForProp(HWND hwnd, const wchar_t* name, DWORD timeoutMs);
 
 Control Describe(HWND hwnd);
 // Direct children of a window, keyed by control id.
@@ -44,12 +46,19 @@ void MoveTo(int x, int y);
 void ButtonDown();
 void ButtonUp();
 void Click(int x, int y);
+// Clicks the centre of a control once it is the window the pointer hits there.
 void ClickControl(HWND control);
+// Waits until the window under the centre of `control` is `control`.
+bool WaitUntilHittable(HWND control, DWORD timeoutMs);
 // The centre of a rectangle.
 POINT Centre(const RECT& r);
 
 // Reads a pixel of the screen (what is shown, children included).
 COLORREF ScreenPixel(int x, int y);
+// Saves the screen (or a part of it) as a PNG; GDI+ must be started.
+bool SaveScreenshot(const std::wstring& path, const RECT* area = nullptr);
+// build/screens (from ORV_BUILD), created on demand; empty when unknown.
+std::wstring ScreensFolder();
 
 // A process started by the test; ended on destruction if it still runs.
 class Process {

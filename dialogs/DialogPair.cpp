@@ -1,0 +1,222 @@
+#include "dialogs/DialogPair.h"
+
+#include "skin/PngResource.h"
+#include "win/Gdi.h"
+#include "win/Scale.h"
+
+using win::Scaled;
+
+RECT ChildRectInBack(const RECT& back, const PairInsets& in, float s) {
+    return RECT{back.left + Scaled(in.left, s), back.top + Scaled(in.top, s), back.right - Scaled(in.right, s),
+                back.bottom - Scaled(in.bottom, s)};
+}
+
+RECT BackRectAroundChild(const RECT& child, const PairInsets& in, float s) {
+    return RECT{child.left - Scaled(in.left, s), child.top - Scaled(in.top, s), child.right + Scaled(in.right, s),
+                child.bottom + Scaled(in.bottom, s)};
+}
+
+bool InCaptionStrip(const RECT& client, int height, int excludeRight, POINT pt) {
+    RECT strip{client.left, client.top, client.right - excludeRight, client.top + height};
+    return ::PtInRect(&strip, pt) != FALSE;
+}
+
+// ---- back ----
+
+CLayeredBackDlg::CLayeredBackDlg(UINT templateId, CWnd* parent, const PairInsets& insets, int follow)
+    : CDialog(templateId, parent), m_nFollow(follow), m_insets(insets) {}
+
+CLayeredBackDlg::~CLayeredBackDlg() {
+    delete m_pChild;
+    DeletePngImage(&m_pBkImage);
+}
+
+int CLayeredBackDlg::Surround(const RECT& childRect) {
+    m_nFollow = 0;
+    const RECT r = BackRectAroundChild(childRect, m_insets, m_fScale);
+    MoveWindow(r, TRUE);
+    return 0;
+}
+
+BOOL CLayeredBackDlg::PreTranslateMessage(MSG* msg) {
+    if (IsEscOrEnterKeyDown(msg)) return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+bool CLayeredBackDlg::DrawLayeredBack(UINT pngId, int width, int height) {
+    if (!m_hWnd || width <= 0 || height <= 0) return false;
+    if (!m_pBkImage && !LoadPngResource(&m_pBkImage, pngId)) return false;
+
+    const LONG_PTR ex = ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE);
+    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+
+    // A 32-bit premultiplied DIB, so that the image's alpha reaches the window
+    // whatever the depth of the screen.
+    win::WindowDC windowDc(m_hWnd);
+    win::MemoryDC memDc(windowDc.get());
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    win::Bitmap dib(::CreateDIBSection(windowDc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!memDc || !dib || !bits) return false;
+    win::ScopedSelect select(memDc.get(), dib.get());
+    {
+        Gdiplus::Bitmap canvas(width, height, width * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
+        Gdiplus::Graphics g(&canvas);
+        g.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+        g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        g.DrawImage(m_pBkImage, Gdiplus::Rect(0, 0, width, height), 0, 0,
+                    static_cast<INT>(m_pBkImage->GetWidth()), static_cast<INT>(m_pBkImage->GetHeight()),
+                    Gdiplus::UnitPixel);
+    }
+    RECT wr = GetWindowRect();
+    POINT dst{wr.left, wr.top};
+    SIZE size{width, height};
+    POINT src{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ::UpdateLayeredWindow(m_hWnd, windowDc.get(), &dst, &size, memDc.get(), &src, 0, &blend, ULW_ALPHA);
+    return true;
+}
+
+bool CLayeredBackDlg::CreateChild(CDialog* child, UINT childTemplate) {
+    m_pChild = child;
+    if (!m_pChild || !m_pChild->Create(childTemplate, this)) return false;
+    PlaceChild();
+    m_pChild->ShowWindow(SW_SHOW);
+    return true;
+}
+
+void CLayeredBackDlg::PlaceChild() {
+    if (!m_pChild || !::IsWindow(m_pChild->GetSafeHwnd())) return;
+    const RECT r = ChildRectInBack(GetWindowRect(), m_insets, m_fScale);
+    m_pChild->MoveWindow(r, TRUE);
+}
+
+void CLayeredBackDlg::OnMove(int x, int y) {
+    CDialog::OnMove(x, y);
+    if (m_nFollow == 1) PlaceChild();
+}
+
+namespace {
+constexpr UINT_PTR kRaiseTimer = 0x2F0;
+constexpr int kRaiseTicks = 5;
+}  // namespace
+
+void CLayeredBackDlg::RaiseChild() {
+    if (!m_pChild || !::IsWindow(m_pChild->GetSafeHwnd()) || !::IsWindowVisible(m_hWnd)) return;
+    HWND above = ::GetWindow(m_hWnd, GW_HWNDPREV);
+    if (above == m_pChild->GetSafeHwnd()) return;
+    ::SetWindowPos(m_pChild->GetSafeHwnd(), above ? above : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+LRESULT CLayeredBackDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_TIMER && wp == kRaiseTimer) {
+        RaiseChild();
+        if (--m_raiseTicks <= 0) {
+            ::KillTimer(m_hWnd, kRaiseTimer);
+            ::SetPropW(m_hWnd, kPairSettledProp, reinterpret_cast<HANDLE>(1));
+        }
+        return 0;
+    }
+    if (msg == WM_NCDESTROY) ::RemovePropW(m_hWnd, kPairSettledProp);
+    const LRESULT r = CDialog::WindowProc(msg, wp, lp);
+    // The system keeps owned popups above their owner. Wine may stack the owner
+    // above its popup a moment after showing or raising it, without telling the
+    // window, so the pair checks its order now and a few times over the next half
+    // second, and then marks itself settled.
+    bool raise = false;
+    if (msg == WM_WINDOWPOSCHANGED) {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+        raise = !(pos->flags & SWP_NOZORDER) || (pos->flags & SWP_SHOWWINDOW);
+    } else if (msg == WM_ACTIVATE) {
+        raise = LOWORD(wp) != WA_INACTIVE;
+    }
+    if (raise && m_pChild && m_hWnd) {
+        RaiseChild();
+        m_raiseTicks = kRaiseTicks;
+        ::RemovePropW(m_hWnd, kPairSettledProp);
+        ::SetTimer(m_hWnd, kRaiseTimer, 100, nullptr);
+    }
+    return r;
+}
+
+void CLayeredBackDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    DeletePngImage(&m_pBkImage);
+    delete m_pChild;
+    m_pChild = nullptr;
+}
+
+// ---- child ----
+
+CLayeredChildDlg::CLayeredChildDlg(UINT templateId, CWnd* parent, int stripHeight, int stripExcludeRight,
+                                   bool scaleStrip)
+    : CDialog(templateId, parent),
+      m_stripHeight(stripHeight),
+      m_stripExcludeRight(stripExcludeRight),
+      m_scaleStrip(scaleStrip) {}
+
+CLayeredChildDlg::~CLayeredChildDlg() { DeletePngImage(&m_pBkImage); }
+
+BOOL CLayeredChildDlg::PreTranslateMessage(MSG* msg) {
+    if (IsEscOrEnterKeyDown(msg)) return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+bool CLayeredChildDlg::EnsureBkImage(UINT pngId) {
+    return m_pBkImage || LoadPngResource(&m_pBkImage, pngId);
+}
+
+BOOL CLayeredChildDlg::PaintBkImage(HDC dc, const RECT* source) {
+    if (!m_pBkImage) return TRUE;
+    const RECT c = GetClientRect();
+    win::OffscreenBuffer buf(dc, c.right, c.bottom);
+    if (!buf.ok()) return TRUE;
+    {
+        Gdiplus::Graphics g(buf.dc());
+        g.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+        const INT sx = source ? source->left : 0, sy = source ? source->top : 0;
+        const INT sw = source ? source->right - source->left : static_cast<INT>(m_pBkImage->GetWidth());
+        const INT sh = source ? source->bottom - source->top : static_cast<INT>(m_pBkImage->GetHeight());
+        g.DrawImage(m_pBkImage, Gdiplus::Rect(0, 0, c.right, c.bottom), sx, sy, sw, sh, Gdiplus::UnitPixel);
+    }
+    buf.Present();
+    return TRUE;
+}
+
+CLayeredBackDlg* CLayeredChildDlg::Back() const {
+    return dynamic_cast<CLayeredBackDlg*>(CWnd::FromHandle(::GetParent(m_hWnd)));
+}
+
+LRESULT CLayeredChildDlg::OnNcHitTest(POINT pt) {
+    if (m_stripHeight <= 0) return CDialog::OnNcHitTest(pt);
+    RECT c = GetClientRect();
+    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&c), 2);
+    const int height = m_scaleStrip ? win::Scaled(m_stripHeight, m_fScale) : m_stripHeight;
+    const int exclude = m_scaleStrip ? win::Scaled(m_stripExcludeRight, m_fScale) : m_stripExcludeRight;
+    if (InCaptionStrip(c, height, exclude, pt)) {
+        m_nDrag = 1;
+        return HTCAPTION;
+    }
+    m_nDrag = 0;
+    return CDialog::OnNcHitTest(pt);
+}
+
+void CLayeredChildDlg::OnMove(int x, int y) {
+    CDialog::OnMove(x, y);
+    if (m_stripHeight > 0 && m_nDrag == 1) {
+        if (CLayeredBackDlg* back = Back()) back->Surround(GetWindowRect());
+    }
+}
+
+void CLayeredChildDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    DeletePngImage(&m_pBkImage);
+}

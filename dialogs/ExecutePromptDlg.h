@@ -1,0 +1,48 @@
+#pragma once
+#include <string>
+
+#include "dialogs/DialogPair.h"
+#include "skin/DrawStateInfoStatic.h"
+
+// The progress prompt: a status line with growing dots over a small layered
+// picture, shown modally while a job runs on another thread. Only
+// WM_EXECUTE_PROMPT_CLOSE ends it (with IDOK).
+class CExecutePromptChildDlg : public CLayeredChildDlg {
+public:
+    CExecutePromptChildDlg();
+    void SetText(const std::wstring& text) { m_strText = text; }
+    // The text the status line shows: the given one, or the repair notice when
+    // it has fewer than two characters.
+    static std::wstring ShownText(const std::wstring& text);
+
+    CDrawStateInfoStatic m_status;
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    void OnSize(UINT type, int cx, int cy) override;
+    BOOL OnEraseBkgnd(HDC dc) override;
+    void OnDestroy() override;
+
+private:
+    void Layout(bool first);
+    std::wstring m_strText;
+};
+
+class CExecutePromptDlg : public CLayeredBackDlg {
+public:
+    explicit CExecutePromptDlg(CWnd* parent = nullptr);
+    void SetText(const std::wstring& text) { m_strText = text; }
+    CExecutePromptChildDlg* Child() const { return static_cast<CExecutePromptChildDlg*>(m_pChild); }
+
+    // Where the back goes over its owner's window rectangle: centred
+    // horizontally, 20 design pixels above the owner's middle.
+    static RECT PlaceOverOwner(const RECT& owner, float scale);
+
+protected:
+    BOOL OnInitDialog() override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    std::wstring m_strText;
+};

@@ -1,0 +1,292 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+#include "dialogs/ExecutePromptDlg.h"
+#include "dialogs/PromptDlg.h"
+#include "repair/Messages.h"
+#include "res/resource.h"
+#include "tools/guidriver/GuiDriver.h"
+#include "win/GdiPlus.h"
+#include "win/Scale.h"
+
+namespace gd = guidriver;
+
+namespace {
+
+win::GdiplusSession g_gdiplus;
+
+struct Expected {
+    int backW, backH, childW, childH, childX, childY;
+};
+
+constexpr INT_PTR kForcedClose = -2;
+
+// Runs `dlg` modally while `driver` acts on it from another thread. A driver that
+// could not end the dialog closes it, so that a failing test does not hang, and
+// the result is then kForcedClose.
+INT_PTR RunWithDriver(CDialog& dlg, const std::function<void()>& driver) {
+    std::atomic<bool> done{false}, forced{false};
+    std::thread t([&] {
+        driver();
+        if (!gd::WaitFor([&] { return done.load(); }, 5000)) {
+            forced = true;
+            ::PostMessageW(dlg.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+        }
+    });
+    INT_PTR r = dlg.DoModal();
+    done = true;
+    t.join();
+    return forced ? kForcedClose : r;
+}
+
+// The child dialog holding `controlId`, once its pair has settled on screen.
+HWND WaitForChildWith(int controlId) {
+    HWND child = gd::WaitForWindowWithControl(::GetCurrentProcessId(), controlId, 10000);
+    if (child) gd::WaitForProp(::GetWindow(child, GW_OWNER), L"Orvane.PairSettled", 5000);
+    return child;
+}
+
+SIZE SizeOf(HWND h) {
+    RECT r{};
+    ::GetWindowRect(h, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+POINT Offset(HWND child, HWND back) {
+    RECT c{}, b{};
+    ::GetWindowRect(child, &c);
+    ::GetWindowRect(back, &b);
+    return POINT{c.left - b.left, c.top - b.top};
+}
+
+void Shot(const std::wstring& name) {
+    const std::wstring folder = gd::ScreensFolder();
+    if (!folder.empty()) gd::SaveScreenshot(folder + L"\\" + name + L".png");
+}
+
+int Language() { return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0; }
+
+std::wstring Tag() {
+    const int dpi = static_cast<int>(win::ScreenScale() * 100 + 0.5f);
+    return std::wstring(Language() == 1 ? L"zh" : L"en") + L"-" + std::to_wstring(dpi < 100 ? 96 : dpi);
+}
+
+bool PostKeyTo(HWND target, WPARAM vk) { return ::PostMessageW(target, WM_KEYDOWN, vk, 1) != FALSE; }
+
+}  // namespace
+
+TEST(ProgressPrompt, SizeAndPlaceFollowTheScale) {
+    const float s = win::ScreenScale();
+    const Expected e = s > 1.4f ? Expected{334, 190, 294, 150, 20, 17} : Expected{232, 132, 204, 104, 14, 12};
+    CExecutePromptDlg dlg;
+    dlg.m_fScale = s;
+    dlg.SetText(L"");
+    std::atomic<bool> sizesOk{false}, textOk{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROGRESS_TEXT);
+        if (!child) return;
+        HWND back = ::GetWindow(child, GW_OWNER);
+        const SIZE bs = SizeOf(back), cs = SizeOf(child);
+        const POINT off = Offset(child, back);
+        sizesOk = bs.cx == e.backW && bs.cy == e.backH && cs.cx == e.childW && cs.cy == e.childH &&
+                  off.x == e.childX && off.y == e.childY;
+        textOk = gd::Describe(::GetDlgItem(child, IDC_PROGRESS_TEXT)).text == L"正在修复，请稍等";
+        ::SendMessageW(back, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_TRUE(sizesOk);
+    EXPECT_TRUE(textOk);
+}
+
+TEST(ProgressPrompt, KeysAndDraggingDoNotEndOrMoveIt) {
+    CExecutePromptDlg dlg;
+    dlg.SetText(L"Update firmware now, please wait a moment");
+    std::atomic<bool> stayed{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROGRESS_TEXT);
+        if (!child) return;
+        HWND back = ::GetWindow(child, GW_OWNER);
+        RECT before{};
+        ::GetWindowRect(child, &before);
+        PostKeyTo(child, VK_ESCAPE);
+        PostKeyTo(back, VK_RETURN);
+        gd::MoveTo(before.left + 30, before.top + 5);
+        gd::ButtonDown();
+        gd::MoveTo(before.left + 130, before.top + 105);
+        gd::ButtonUp();
+        gd::WaitFor([] { return false; }, 300);  // give a move, if any, the time to happen
+        RECT after{};
+        ::GetWindowRect(child, &after);
+        stayed = ::IsWindowVisible(back) && after.left == before.left && after.top == before.top;
+        ::SendMessageW(back, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_TRUE(stayed);
+}
+
+TEST(Prompt, SizeAndModeOneReturnsOkFromTheCentredButton) {
+    const float s = win::ScreenScale();
+    CPromptDlg dlg;
+    dlg.m_fScale = s;
+    dlg.m_nLanguage = 1;
+    dlg.SetText(L"修复成功");
+    dlg.SetButtonMode(1);
+    std::atomic<bool> sizesOk{false}, layoutOk{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
+        if (!child) return;
+        HWND back = ::GetWindow(child, GW_OWNER);
+        if (s < 1.1f) {
+            const SIZE bs = SizeOf(back), cs = SizeOf(child);
+            const POINT off = Offset(child, back);
+            sizesOk = bs.cx == 336 && bs.cy == 156 && cs.cx == 326 && cs.cy == 146 && off.x == 5 && off.y == 3;
+        } else {
+            sizesOk = true;
+        }
+        auto kids = gd::Children(child);
+        RECT client{};
+        ::GetClientRect(child, &client);
+        POINT origin{0, 0};
+        ::ClientToScreen(child, &origin);
+        const RECT& first = kids[IDC_PROMPT_FIRST].rect;
+        const int centre = origin.x + client.right / 2;
+        layoutOk = kids[IDC_PROMPT_FIRST].visible && !kids[IDC_PROMPT_SECOND].visible &&
+                   std::abs((first.left + first.right) / 2 - centre) <= 1 &&
+                   kids[IDC_PROMPT_TEXT].text == L"修复成功";
+        gd::ClickControl(kids[IDC_PROMPT_FIRST].hwnd);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_TRUE(sizesOk);
+    EXPECT_TRUE(layoutOk);
+}
+
+TEST(Prompt, ModeTwoCancelsFromTheSecondAndTheCloseButton) {
+    for (int control : {IDC_PROMPT_SECOND, IDC_CLOSE}) {
+        CPromptDlg dlg;
+        dlg.m_nLanguage = 1;
+        dlg.SetText(L"是否继续？");
+        dlg.SetButtonMode(2);
+        std::atomic<bool> bothShown{false};
+        INT_PTR r = RunWithDriver(dlg, [&] {
+            HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
+            if (!child) return;
+            auto kids = gd::Children(child);
+            bothShown = kids[IDC_PROMPT_FIRST].visible && kids[IDC_PROMPT_SECOND].visible &&
+                        kids[IDC_PROMPT_FIRST].rect.right < kids[IDC_PROMPT_SECOND].rect.left;
+            gd::ClickControl(kids[control].hwnd);
+        });
+        EXPECT_EQ(r, IDCANCEL) << control;
+        EXPECT_TRUE(bothShown);
+    }
+}
+
+TEST(Prompt, UnknownModeShowsOnlyTheFirstButtonAtItsLeftPlace) {
+    CPromptDlg dlg;
+    dlg.SetButtonMode(7);
+    dlg.SetText(L"Failed");
+    std::atomic<bool> ok{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
+        if (!child) return;
+        auto kids = gd::Children(child);
+        POINT origin{0, 0};
+        ::ClientToScreen(child, &origin);
+        RECT client{};
+        ::GetClientRect(child, &client);
+        ok = kids[IDC_PROMPT_FIRST].visible && !kids[IDC_PROMPT_SECOND].visible &&
+             kids[IDC_PROMPT_FIRST].rect.left == origin.x + client.right / 2 - 55 - 12;
+        gd::ClickControl(kids[IDC_PROMPT_FIRST].hwnd);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_TRUE(ok);
+}
+
+TEST(Prompt, KeysDoNothingAndTheTopStripDragsThePair) {
+    CPromptDlg dlg;
+    dlg.m_nLanguage = 1;
+    dlg.SetText(L"拖动测试");
+    dlg.SetButtonMode(3);
+    std::atomic<bool> keptOpen{false}, movedTogether{false}, closeCornerStill{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
+        if (!child) return;
+        HWND back = ::GetWindow(child, GW_OWNER);
+        PostKeyTo(::GetDlgItem(child, IDC_PROMPT_FIRST), VK_RETURN);
+        PostKeyTo(::GetDlgItem(child, IDC_PROMPT_FIRST), VK_ESCAPE);
+        gd::WaitFor([] { return false; }, 200);
+        keptOpen = ::IsWindowVisible(back) && ::IsWindowVisible(child);
+
+        RECT c0{}, b0{};
+        ::GetWindowRect(child, &c0);
+        ::GetWindowRect(back, &b0);
+        gd::MoveTo(c0.left + 40, c0.top + 10);
+        gd::ButtonDown();
+        gd::MoveTo(c0.left + 80, c0.top + 40);
+        gd::MoveTo(c0.left + 100, c0.top + 70);
+        gd::ButtonUp();
+        RECT c1{}, b1{};
+        gd::WaitFor([&] {
+            ::GetWindowRect(child, &c1);
+            ::GetWindowRect(back, &b1);
+            return c1.left == c0.left + 60 && b1.left - b0.left == 60 && b1.top - b0.top == 60;
+        }, 3000);
+        movedTogether = c1.left - c0.left == 60 && c1.top - c0.top == 60 && b1.left - b0.left == 60 &&
+                        b1.top - b0.top == 60;
+
+        // Near the right edge the strip does not drag (the close button lies there).
+        gd::MoveTo(c1.right - 20, c1.top + 25);
+        gd::ButtonDown();
+        gd::MoveTo(c1.right + 20, c1.top + 85);
+        gd::ButtonUp();
+        gd::WaitFor([] { return false; }, 300);
+        RECT c2{};
+        ::GetWindowRect(child, &c2);
+        closeCornerStill = c2.left == c1.left && c2.top == c1.top;
+        gd::ClickControl(::GetDlgItem(child, IDC_PROMPT_FIRST));
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_TRUE(keptOpen);
+    EXPECT_TRUE(movedTogether);
+    EXPECT_TRUE(closeCornerStill);
+}
+
+TEST(Screenshots, EachDialogInTheSystemLanguage) {
+    const float s = win::ScreenScale();
+    const int lang = Language();
+    {
+        CExecutePromptDlg dlg;
+        dlg.m_fScale = s;
+        dlg.SetText(lang == 1 ? L"正在修复，请稍等" : L"Update firmware now, please wait a moment");
+        RunWithDriver(dlg, [&] {
+            HWND child = WaitForChildWith(IDC_PROGRESS_TEXT);
+            if (!child) return;
+            HWND back = ::GetWindow(child, GW_OWNER);
+            gd::WaitFor([] { return false; }, 1200);  // let one dot appear
+            RECT r{};
+            ::GetWindowRect(back, &r);
+            Shot(L"progress-" + Tag());
+            ::SendMessageW(back, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
+        });
+    }
+    for (int mode : {3, 2}) {
+        CPromptDlg dlg;
+        dlg.m_fScale = s;
+        dlg.m_nLanguage = lang;
+        dlg.SetButtonMode(mode);
+        dlg.SetText(lang == 1 ? L"无法检测到设备" : L"Can not Find Device");
+        RunWithDriver(dlg, [&] {
+            HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
+            if (!child) return;
+            gd::WaitFor([] { return false; }, 300);
+            Shot(L"prompt-mode" + std::to_wstring(mode) + L"-" + Tag());
+            gd::ClickControl(::GetDlgItem(child, IDC_PROMPT_FIRST));
+        });
+    }
+    SUCCEED();
+}
