@@ -93,7 +93,17 @@ BOOL CExecutePromptDlg::OnInitDialog() {
     child->m_fScale = s;
     child->SetText(m_strText);
     CreateChild(child, IDD_PROGRESS_CHILD);
+    if (m_bClosePending) Close();
     return TRUE;
+}
+
+void CExecutePromptDlg::Close() {
+    if (m_hWnd) {
+        m_bClosePending = false;
+        SendMessage(WM_EXECUTE_PROMPT_CLOSE);
+    } else {
+        m_bClosePending = true;
+    }
 }
 
 LRESULT CExecutePromptDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {

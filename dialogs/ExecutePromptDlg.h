@@ -34,6 +34,9 @@ public:
     explicit CExecutePromptDlg(CWnd* parent = nullptr);
     void SetText(const std::wstring& text) { m_strText = text; }
     CExecutePromptChildDlg* Child() const { return static_cast<CExecutePromptChildDlg*>(m_pChild); }
+    // Ends the prompt: at once when it runs, or as soon as it starts when the job
+    // finished before the prompt's window existed.
+    void Close();
 
     // Where the back goes over its owner's window rectangle: centred
     // horizontally, 20 design pixels above the owner's middle.
@@ -45,4 +48,5 @@ protected:
 
 private:
     std::wstring m_strText;
+    bool m_bClosePending = false;
 };

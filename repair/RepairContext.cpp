@@ -128,6 +128,8 @@ int CRepairContext::RunRepair()
     const std::wstring folder = m_strToolFolderForTest.empty() ? GetExeFolder() : m_strToolFolderForTest;
     std::wstring collected;
     if (!RunCommand(BuildRepairCommand(folder), collected)) {
+        // No text of an earlier run may stand for this one.
+        m_strResultText.clear();
         Notify(REPAIR_FAILED);
         Record(RepairRecord::CommandFailed);
         return 0;

@@ -1,0 +1,378 @@
+#include "repair/LUMAFWUChildDlg.h"
+
+#include "dialogs/PromptDlg.h"
+#include "log/Gbk.h"
+#include "log/LogSave.h"
+#include "repair/Messages.h"
+#include "repair/SystemVersion.h"
+#include "res/resource.h"
+#include "skin/PngResource.h"
+#include "win/Gdi.h"
+#include "win/Scale.h"
+
+#if __has_include("dialogs/ProblemSolvingFeedbackDlg.h")
+#include "dialogs/ProblemSolvingFeedbackDlg.h"
+#define ORV_HAVE_FEEDBACK_DIALOG 1
+#endif
+#if __has_include("dialogs/TooltipDlg.h")
+#include "dialogs/TooltipDlg.h"
+#define ORV_HAVE_VIEWER 1
+#endif
+
+namespace {
+
+const wchar_t kInitFailedZh[] = L"工具初始化失败";
+const wchar_t kInitFailedEn[] = L"failed to build work enviroment.";
+const wchar_t kMoreToolsUrl[] = L"https://support.corvel.example/detail/dc_172545.html";
+const wchar_t kAgreeText[] = L"同意《Corvel服务工具使用许可协议》";
+const wchar_t kFeedbackText[] = L"反馈问题";
+
+void Place(CWnd& w, const RECT& r) { w.MoveWindow(r, TRUE); }
+
+}  // namespace
+
+CLUMAFWUChildDlg::CLUMAFWUChildDlg(CWnd* parent)
+    : CLayeredChildDlg(IDD_MAIN_PANEL, parent, kPanelStripHeight, kPanelStripExcludeRight, true) {
+    // The panel drives the main pair from the start: its first move pulls the
+    // back around it.
+    m_nDrag = 1;
+}
+
+CLUMAFWUChildDlg::~CLUMAFWUChildDlg() {
+    delete m_pExecutePrompt;
+#ifdef ORV_HAVE_VIEWER
+    delete m_pTooltip;
+#endif
+}
+
+std::wstring CLUMAFWUChildDlg::EnglishOutcomeText(int code, const std::wstring& resultText) {
+    if (!resultText.empty() || code != REPAIR_FAILED) return resultText;
+    return L"Failed: the firmware tool could not be run, or it left no log.";
+}
+
+UINT CLUMAFWUChildDlg::SkinId() const { return m_nLanguage == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN; }
+
+void CLUMAFWUChildDlg::DoDataExchange() {
+    m_btnRepair.SubclassDlgItem(IDC_REPAIR, this);
+    m_btnClose.SubclassDlgItem(IDC_CLOSE, this);
+    m_btnMinimize.SubclassDlgItem(IDC_MINIMIZE, this);
+    m_stVersion.SubclassDlgItem(IDC_VERSION, this);
+    m_btnMoreTools.SubclassDlgItem(IDC_MORE_TOOLS, this);
+    m_chkAgree.SubclassDlgItem(IDC_AGREE, this);
+    m_stAgreementLink.SubclassDlgItem(IDC_AGREEMENT_LINK, this);
+    m_stFeedbackLink.SubclassDlgItem(IDC_FEEDBACK_LINK, this);
+}
+
+BOOL CLUMAFWUChildDlg::OnInitDialog() {
+    CLayeredChildDlg::OnInitDialog();
+    m_nLanguage = LanguageFromLangId(::GetSystemDefaultLangID());
+    if (!EnsureBkImage(SkinId())) {
+        // Without its skin the panel would be an empty window with nothing to
+        // press; tell the user and end like any other failed start.
+        FailAndExit(kInitFailedZh, kInitFailedEn);
+    }
+    InitWorkEnvironment();
+    LayoutControls(1);
+    SetTimer(TIMER_HOVER, 100);
+    SetTimer(TIMER_VERSIONCHECK, 100);
+    m_bInitialized = true;
+    return TRUE;
+}
+
+void CLUMAFWUChildDlg::ShowPrompt(const std::wstring& text, CWnd* parent) {
+    CPromptDlg prompt(parent);
+    prompt.m_nLanguage = m_nLanguage;
+    prompt.m_fScale = m_fScale;
+    prompt.SetText(text);
+    prompt.SetButtonMode(3);
+    prompt.DoModal();
+}
+
+void CLUMAFWUChildDlg::FailAndExit(const wchar_t* zh, const wchar_t* en, CWnd* parent) {
+    ShowPrompt(m_nLanguage == 1 ? zh : en, parent);
+    ::ExitProcess(0);
+}
+
+void CLUMAFWUChildDlg::InitWorkEnvironment() {
+    if (!m_repair.SetPanelWindow(m_hWnd)) FailAndExit(kInitFailedZh, kInitFailedEn);
+    if (!IsSupportedSystemVersion()) {
+        FailAndExit(L"此工具不支持当前系统", L"This tool does not support current operation system.");
+    }
+    m_repair.SetLanguage(m_nLanguage);
+    if (!CMouseHook::SetTarget(m_hWnd)) FailAndExit(kInitFailedZh, kInitFailedEn);
+    if (!CMouseHook::Install()) FailAndExit(kInitFailedZh, kInitFailedEn);
+    if (!m_feedback.Load()) FailAndExit(kInitFailedZh, kInitFailedEn);
+    if (!m_feedback.InitFreedbackDll()) FailAndExit(kInitFailedZh, kInitFailedEn);
+}
+
+void CLUMAFWUChildDlg::LayoutControls(int first) {
+    m_rcClient = GetClientRect();
+    const float s = m_fScale;
+
+    int agreeWidth = 0, feedbackWidth = 0;
+    {
+        win::WindowDC dc(m_hWnd);
+        HWND fontSource = GetParent() ? GetParent() : m_hWnd;
+        agreeWidth = MeasureTextWidth(fontSource, dc.get(), kAgreeText);
+        feedbackWidth = MeasureTextWidth(fontSource, dc.get(), kFeedbackText);
+    }
+    const PanelLayout p = ComputePanelLayout(m_rcClient, s, agreeWidth, feedbackWidth);
+
+    Place(m_btnClose, p.close);
+    Place(m_btnMinimize, p.minimize);
+    Place(m_stVersion, p.version);
+    Place(m_btnRepair, p.repair);
+    if (first) {
+        m_btnClose.m_fScale = s;
+        m_btnClose.SetImages(IDP_CLOSE_NORMAL, IDP_CLOSE_HOVER, IDP_CLOSE_PRESSED, IDP_CLOSE_DISABLED);
+        m_btnMinimize.m_fScale = s;
+        m_btnMinimize.SetImages(IDP_MINIMIZE_NORMAL, IDP_MINIMIZE_HOVER, IDP_MINIMIZE_PRESSED, IDP_MINIMIZE_DISABLED);
+        m_stVersion.SetWindowText(kFeedbackToolVersion);
+        m_stVersion.SetBkImage(m_pBkImage);
+        m_stVersion.SetBkImageRect(188, 16, 228, 31);
+        m_stVersion.CreateFontFromParent();
+        m_stVersion.SetAlignMode(1);
+        m_stVersion.SetBkColor(RGB(255, 255, 255));
+        m_stVersion.SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
+        m_btnRepair.SetBkImage(m_pBkImage);
+        m_btnRepair.SetHitMargins(0, 0, 0, 0);
+        if (m_nLanguage == 1) {
+            m_btnRepair.SetImages(IDP_REPAIR_ZH_NORMAL, IDP_REPAIR_ZH_HOVER, IDP_REPAIR_ZH_PRESSED, IDP_REPAIR_ZH_DISABLED);
+        } else {
+            m_btnRepair.SetImages(IDP_REPAIR_EN_NORMAL, IDP_REPAIR_EN_HOVER, IDP_REPAIR_EN_PRESSED, IDP_REPAIR_EN_DISABLED);
+        }
+    }
+    if (first) {
+        const RECT& src = p.repairSource;
+        m_btnRepair.SetBkImageRect(src.left, src.top, src.right, src.bottom);
+    }
+
+    if (m_nLanguage != 1) {
+        m_btnMoreTools.ShowWindow(SW_HIDE);
+        m_chkAgree.ShowWindow(SW_HIDE);
+        m_stAgreementLink.ShowWindow(SW_HIDE);
+        m_stFeedbackLink.ShowWindow(SW_HIDE);
+        return;
+    }
+
+    Place(m_btnMoreTools, p.moreTools);
+    Place(m_chkAgree, p.agree);
+    Place(m_stAgreementLink, p.agreementLink);
+    Place(m_stFeedbackLink, p.feedbackLink);
+    if (first) {
+        const RECT& src = p.moreToolsSource;
+        m_btnMoreTools.SetBkImage(m_pBkImage);
+        m_btnMoreTools.SetBkImageRect(src.left, src.top, src.right, src.bottom);
+        m_btnMoreTools.SetHitMargins(0, 0, 0, 0);
+        m_btnMoreTools.SetImages(IDP_MORE_TOOLS_NORMAL, IDP_MORE_TOOLS_HOVER, IDP_MORE_TOOLS_PRESSED,
+                                 IDP_MORE_TOOLS_DISABLED);
+        m_chkAgree.CreateFontFromParent();
+        m_chkAgree.m_fScale = s;
+        m_chkAgree.SetCheck(BST_CHECKED);
+        for (CDrawTextStatic* link : {&m_stAgreementLink, &m_stFeedbackLink}) {
+            link->CreateFontFromParent();
+            link->SetAlignMode(1);
+            link->SetBkColor(RGB(255, 255, 255));
+            link->SetTextColors(RGB(92, 92, 255), RGB(0, 0, 255));
+        }
+    }
+}
+
+BOOL CLUMAFWUChildDlg::OnEraseBkgnd(HDC dc) {
+    if (!EnsureBkImage(SkinId())) return TRUE;
+    return PaintBkImage(dc);
+}
+
+void CLUMAFWUChildDlg::OnTimer(UINT_PTR id) {
+    if (id == TIMER_HOVER) {
+        POINT pt{};
+        ::GetCursorPos(&pt);
+        m_stAgreementLink.UpdateHover(pt.x, pt.y);
+    } else if (id == TIMER_VERSIONCHECK) {
+        KillTimer(TIMER_VERSIONCHECK);
+        CheckNewVersion();
+    }
+    CLayeredChildDlg::OnTimer(id);
+}
+
+void CLUMAFWUChildDlg::CheckNewVersion() {
+    if (m_feedback.GetToolIsNewVersion(kFeedbackToolId, kFeedbackToolVersion) != 3) return;
+    auto* prompt = new CPromptDlg(this);
+    prompt->m_nLanguage = m_nLanguage;
+    prompt->m_fScale = m_fScale;
+    prompt->SetText(m_nLanguage == 1
+                        ? L"检测到当前工具有新的版本更新，请下载最新版本使用。"
+                        : L"A new version of this tool is ready for update, please download this newest version first.");
+    prompt->SetButtonMode(3);
+    prompt->DoModal();
+    delete prompt;
+    m_feedback.OpenToolDownUrl();
+    ::ExitProcess(0);
+}
+
+LRESULT CLUMAFWUChildDlg::OnNcHitTest(POINT pt) {
+    m_stFeedbackLink.UpdateHover(pt.x, pt.y);
+    m_stAgreementLink.UpdateHover(pt.x, pt.y);
+    return CLayeredChildDlg::OnNcHitTest(pt);
+}
+
+void CLUMAFWUChildDlg::OnSize(UINT type, int cx, int cy) {
+    CLayeredChildDlg::OnSize(type, cx, cy);
+    if (m_bInitialized) LayoutControls(0);
+}
+
+void CLUMAFWUChildDlg::OnLButtonDown(UINT flags, POINT pt) {
+    POINT screen = pt;
+    ::ClientToScreen(m_hWnd, &screen);
+    // Hidden links (the English interface) take no clicks.
+    if (m_stFeedbackLink.IsWindowVisible() && m_stFeedbackLink.HitTest(screen.x, screen.y)) {
+        m_feedback.FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion);
+    }
+    AgreementLinkStep(screen);
+    CLayeredChildDlg::OnLButtonDown(flags, pt);
+}
+
+void CLUMAFWUChildDlg::AgreementLinkStep(POINT screen) {
+#ifdef ORV_HAVE_VIEWER
+    const float s = m_fScale;
+    if (m_stAgreementLink.IsWindowVisible() && m_stAgreementLink.HitTest(screen.x, screen.y)) {
+        if (!m_pTooltip) {
+            m_pTooltip = new CTooltipDlg();
+            m_pTooltip->m_fScale = s;
+            m_pTooltip->Create(IDD_VIEWER_BACK, this);
+        }
+        const RECT p = GetWindowRect();
+        m_pTooltip->MoveWindow(static_cast<int>(p.left + 2 * s), static_cast<int>(p.top + 108 * s),
+                               static_cast<int>((p.right - p.left) - 2 * s),
+                               static_cast<int>((p.bottom - p.top) - 128 * s), TRUE);
+        if (!m_pTooltip->IsWindowVisible()) {
+            m_pTooltip->ShowWindow(SW_SHOW);
+            m_pTooltip->ShowChild(1);
+        } else {
+            m_pTooltip->ShowWindow(SW_HIDE);
+            m_pTooltip->ShowChild(0);
+        }
+    } else if (m_pTooltip) {
+        m_pTooltip->ShowWindow(SW_HIDE);
+        m_pTooltip->ShowChild(0);
+    }
+#else
+    (void)screen;
+#endif
+}
+
+void CLUMAFWUChildDlg::OnHookButtonDown() {
+#ifdef ORV_HAVE_VIEWER
+    if (!m_pTooltip) return;
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    const RECT panel = GetWindowRect();
+    if (::PtInRect(&panel, pt)) {
+        if (m_stAgreementLink.HitTest(pt.x, pt.y)) return;
+        const RECT viewer = m_pTooltip->GetWindowRect();
+        if (!::PtInRect(&viewer, pt) && m_pTooltip->IsWindowVisible()) {
+            m_pTooltip->ShowWindow(SW_HIDE);
+            m_pTooltip->ShowChild(0);
+        }
+    } else {
+        m_pTooltip->ShowWindow(SW_HIDE);
+        m_pTooltip->ShowChild(0);
+    }
+#endif
+}
+
+DWORD WINAPI CLUMAFWUChildDlg::GatingThreadProc(LPVOID param) {
+    auto* self = static_cast<CLUMAFWUChildDlg*>(param);
+    // Each call is carried out for this thread on the user-interface thread.
+    const LRESULT state = ::SendMessageW(self->m_chkAgree.GetSafeHwnd(), BM_GETCHECK, 0, 0);
+    ::EnableWindow(self->m_btnRepair.GetSafeHwnd(), state == BST_CHECKED);
+    ::InvalidateRect(self->m_btnRepair.GetSafeHwnd(), nullptr, TRUE);
+    return 1;
+}
+
+void CLUMAFWUChildDlg::OnAgreementClicked() {
+    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::GatingThreadProc, this, 0, nullptr);
+    if (thread) ::CloseHandle(thread);
+}
+
+void CLUMAFWUChildDlg::OnRepair() {
+    if (!m_btnRepair.IsCursorInButton()) return;
+    if (!m_repair.StartRepair()) {
+        ShowPrompt(m_nLanguage == 1 ? L"修复失败！" : L"Failed");
+        return;
+    }
+    delete m_pExecutePrompt;
+    m_pExecutePrompt = new CExecutePromptDlg();
+    m_pExecutePrompt->SetText(m_nLanguage == 1 ? L"正在修复，请稍等" : L"Update firmware now, please wait a moment");
+    m_pExecutePrompt->m_fScale = m_fScale;
+    m_pExecutePrompt->DoModal();
+}
+
+void CLUMAFWUChildDlg::OnClose() {
+    if (m_nLanguage == 1) {
+#ifdef ORV_HAVE_FEEDBACK_DIALOG
+        CProblemSolvingFeedbackDlg dlg;
+        dlg.SetFeedbackLibrary(&m_feedback);
+        dlg.DoModal();
+#endif
+    } else {
+        m_feedback.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
+    }
+    ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
+}
+
+LRESULT CLUMAFWUChildDlg::OnRepairResult(WPARAM code) {
+    if (code < REPAIR_SUCCESS || code > REPAIR_NODEVICE) return 1;
+    std::wstring text;
+    if (m_nLanguage == 1) {
+        text = code == REPAIR_SUCCESS ? L"修复成功" : code == REPAIR_FAILED ? L"修复失败" : L"无法检测到设备";
+    } else {
+        text = EnglishOutcomeText(static_cast<int>(code), m_repair.GetResultText());
+    }
+    ShowPrompt(text);
+    return 1;
+}
+
+BOOL CLUMAFWUChildDlg::OnCommand(WPARAM wp, LPARAM lp) {
+    if (HIWORD(wp) != BN_CLICKED) return FALSE;
+    switch (LOWORD(wp)) {
+    case IDC_AGREE: OnAgreementClicked(); return TRUE;
+    case IDC_CLOSE: OnClose(); return TRUE;
+    case IDC_MINIMIZE: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return TRUE;
+    case IDC_REPAIR: OnRepair(); return TRUE;
+    case IDC_MORE_TOOLS: m_feedback.OpenUrl(kMoreToolsUrl); return TRUE;
+    default: return FALSE;
+    }
+}
+
+LRESULT CLUMAFWUChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_EXECUTE_PROMPT_CLOSE:
+        if (m_pExecutePrompt) m_pExecutePrompt->Close();
+        return 1;
+    case WM_REPAIR_RESULT:
+        return OnRepairResult(wp);
+    case WM_HOOK_LBUTTONDOWN:
+        OnHookButtonDown();
+        return 1;
+    default:
+        return CLayeredChildDlg::WindowProc(msg, wp, lp);
+    }
+}
+
+void CLUMAFWUChildDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    m_btnClose.ReleaseImages();
+    m_btnMinimize.ReleaseImages();
+    m_btnRepair.ReleaseImages();
+    m_btnMoreTools.ReleaseImages();
+    DeletePngImage(&m_pBkImage);
+    KillTimer(TIMER_HOVER);
+    delete m_pExecutePrompt;
+    m_pExecutePrompt = nullptr;
+#ifdef ORV_HAVE_VIEWER
+    delete m_pTooltip;
+    m_pTooltip = nullptr;
+#endif
+    CMouseHook::Remove();
+}

@@ -1,0 +1,81 @@
+#pragma once
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <string>
+
+#include "dialogs/DialogPair.h"
+#include "dialogs/ExecutePromptDlg.h"
+#include "repair/FeedbackLibrary.h"
+#include "repair/MouseHook.h"
+#include "repair/PanelLayout.h"
+#include "repair/RepairContext.h"
+#include "skin/CheckBoxBtn.h"
+#include "skin/DrawTextStatic.h"
+#include "skin/ImageButton.h"
+#include "skin/PngButton.h"
+
+class CTooltipDlg;
+
+// The main screen: the child of the main window's pair. It builds the tool's work
+// environment (or ends the tool), runs repairs, and hands the links to the
+// feedback library.
+class CLUMAFWUChildDlg : public CLayeredChildDlg {
+public:
+    explicit CLUMAFWUChildDlg(CWnd* parent = nullptr);
+    ~CLUMAFWUChildDlg() override;
+
+    static constexpr UINT_PTR TIMER_HOVER = 33;
+    static constexpr UINT_PTR TIMER_VERSIONCHECK = 38;
+
+    // 1 for the Chinese interface (system language 0x0804), else 0.
+    static int LanguageFromLangId(LANGID id) { return id == 0x0804 ? 1 : 0; }
+    // What the English outcome prompt shows: the collected text, or a plain
+    // failure text when a failed run left none.
+    static std::wstring EnglishOutcomeText(int code, const std::wstring& resultText);
+
+    int m_nLanguage = 0;
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    BOOL OnEraseBkgnd(HDC dc) override;
+    void OnTimer(UINT_PTR id) override;
+    LRESULT OnNcHitTest(POINT pt) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnLButtonDown(UINT flags, POINT pt) override;
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    void OnDestroy() override;
+
+private:
+    void InitWorkEnvironment();
+    // Shows a one-button prompt and ends the process with exit code 0.
+    [[noreturn]] void FailAndExit(const wchar_t* zh, const wchar_t* en, CWnd* parent = nullptr);
+    void ShowPrompt(const std::wstring& text, CWnd* parent = nullptr);
+    void LayoutControls(int first);
+    void CheckNewVersion();
+    void OnRepair();
+    void OnClose();
+    void OnAgreementClicked();
+    void AgreementLinkStep(POINT screen);
+    void OnHookButtonDown();
+    LRESULT OnRepairResult(WPARAM code);
+    static DWORD WINAPI GatingThreadProc(LPVOID param);
+    UINT SkinId() const;
+
+    RECT m_rcClient{};
+    CDrawTextStatic m_stVersion;
+    CPngButton m_btnClose;
+    CPngButton m_btnMinimize;
+    CImageButton m_btnRepair;
+    CImageButton m_btnMoreTools;
+    CCheckBoxBtn m_chkAgree;
+    CDrawTextStatic m_stAgreementLink;
+    CDrawTextStatic m_stFeedbackLink;
+    CFeedbackLibrary m_feedback;
+    CMouseHook m_hook;
+    CRepairContext m_repair;
+    CExecutePromptDlg* m_pExecutePrompt = nullptr;
+    CTooltipDlg* m_pTooltip = nullptr;
+};
