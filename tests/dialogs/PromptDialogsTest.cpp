@@ -73,8 +73,10 @@ void Shot(const std::wstring& name) {
 int Language() { return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0; }
 
 std::wstring Tag() {
-    const int dpi = static_cast<int>(win::ScreenScale() * 100 + 0.5f);
-    return std::wstring(Language() == 1 ? L"zh" : L"en") + L"-" + std::to_wstring(dpi < 100 ? 96 : dpi);
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return std::wstring(Language() == 1 ? L"zh" : L"en") + L"-" + std::to_wstring(dpi);
 }
 
 bool PostKeyTo(HWND target, WPARAM vk) { return ::PostMessageW(target, WM_KEYDOWN, vk, 1) != FALSE; }
