@@ -115,28 +115,3 @@ TEST(AgreementText, FollowsTheStructureOfTitleNoticeAndSixSections) {
     // Nothing follows the last paragraph of the last section.
     EXPECT_EQ(at, lines.size());
 }
-
-TEST(AgreementText, OnlyParagraphLinesAreIndentedAndHeadingsStartAtTheMargin) {
-    const std::vector<std::wstring> lines = SplitLines(BuildAgreementText());
-    int indented = 0;
-    for (const std::wstring& line : lines) {
-        if (line.empty()) continue;
-        if (line[0] == L' ') {
-            ++indented;
-            ASSERT_GE(line.size(), 6u);
-            EXPECT_TRUE(StartsWith(line, L"    "));
-            EXPECT_NE(line[4], L' ') << "more than four spaces";
-        }
-        EXPECT_EQ(line.find(L'\t'), std::wstring::npos);
-    }
-    size_t expected = 0;
-    for (const Block& b : ExpectedBlocks()) expected += b.marks.size();
-    EXPECT_EQ(static_cast<size_t>(indented), expected);
-}
-
-TEST(AgreementText, NamesTheDataTheToolHandles) {
-    const std::wstring text = BuildAgreementText();
-    for (const wchar_t* term : {L"工具编号", L"版本号", L"问题是否已解决", L"时间", L"新版本", L"工具日志"}) {
-        EXPECT_NE(text.find(term), std::wstring::npos) << static_cast<const void*>(term);
-    }
-}
