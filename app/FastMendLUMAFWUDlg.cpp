@@ -63,8 +63,10 @@ BOOL CFastMendLUMAFWUDlg::OnInitDialog() {
     panel->m_fScale = s;
     if (panel->Create(IDD_MAIN_PANEL, this)) {
         // The panel's first move pulls this back around it (its drag flag is set).
-        panel->MoveWindow(r.left + Scaled(5, s), r.top + Scaled(4, s), (r.right - r.left) - Scaled(10, s),
-                          (r.bottom - r.top) - Scaled(11, s), TRUE);
+        // Inset each side on its own, as the surround does, so that the back lands
+        // exactly on the centred rectangle it was drawn for: int(4 s) + int(7 s) can
+        // be less than int(11 s) (at 120 DPI the back would lose its last row).
+        panel->MoveWindow(ChildRectInBack(r, kInsets, s), TRUE);
         panel->ShowWindow(SW_SHOW);
     }
     return TRUE;

@@ -1,0 +1,255 @@
+#include "tests/e2e/ToolRun.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include "res/resource.h"
+
+namespace gd = guidriver;
+
+namespace e2e {
+
+const char kQuietFeedback[] = "open=0\n";
+
+namespace {
+
+const wchar_t kSettledProp[] = L"Orvane.PairSettled";
+
+std::wstring FromCodePage(UINT codePage, const std::string& bytes) {
+    if (bytes.empty()) return L"";
+    const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring out(n, L'\0');
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &out[0], n);
+    return out;
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(separator, start);
+        if (at == std::wstring::npos) {
+            if (start < text.size()) parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + separator.size();
+    }
+}
+
+// The journal escapes backslash, tab, CR and LF inside a field.
+std::wstring Unescape(const std::wstring& field) {
+    std::wstring out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != L'\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const wchar_t c = field[++i];
+        out += c == L't' ? L'\t' : c == L'r' ? L'\r' : c == L'n' ? L'\n' : c;
+    }
+    return out;
+}
+
+void CollectTree(const std::wstring& root, const std::wstring& relative, std::vector<FileSnapshot>& out) {
+    const std::wstring here = relative.empty() ? root : root + L"\\" + relative;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileW((here + L"\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring rel = relative.empty() ? name : relative + L"\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back({rel + L"\\", {}});
+            CollectTree(root, rel, out);
+        } else {
+            out.push_back({rel, gd::ReadFileBytes(root + L"\\" + rel)});
+        }
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+}
+
+}  // namespace
+
+ToolRun::ToolRun(const std::wstring& folderName, const std::wstring& parent) {
+    const std::wstring dist = gd::EnvPath(L"ORV_DIST");
+    ownsParent_ = parent.empty();
+    parent_ = ownsParent_ ? gd::TempFolder(L"orv_e2e_") : parent;
+    if (dist.empty() || parent_.empty() || folderName.empty()) return;
+    folder_ = parent_ + L"\\" + folderName;
+    if (gd::FileExists(folder_)) return;  // never copy over (or later remove) what is there
+    createdFolder_ = true;
+    ready_ = gd::CopyTree(dist, folder_) && gd::FileExists(Exe());
+}
+
+ToolRun::~ToolRun() {
+    End();
+    if (ownsParent_ && !parent_.empty()) {
+        gd::RemoveTree(parent_);
+    } else if (createdFolder_ && gd::FileExists(folder_)) {
+        gd::RemoveTree(folder_);
+    }
+}
+
+bool ToolRun::SetSimulator(const std::string& keywords) {
+    return ready_ && gd::WriteFileBytes(Path(L"LUMAFWU\\LUMAFWU.behavior"), keywords);
+}
+
+bool ToolRun::SetFeedback(const std::string& settings) {
+    return ready_ && gd::WriteFileBytes(Path(L"CorvelFeedbackInformation.ini"), settings);
+}
+
+bool ToolRun::Start() {
+    panel_ = nullptr;
+    return ready_ && process_.Start(Exe(), L"", folder_);
+}
+
+HWND ToolRun::WaitForPanel(DWORD timeoutMs) {
+    panel_ = WaitForDialogWith(IDC_REPAIR, timeoutMs);
+    return panel_;
+}
+
+HWND ToolRun::WaitForDialogWith(int controlId, DWORD timeoutMs) const {
+    HWND child = gd::WaitForWindowWithControl(Pid(), controlId, timeoutMs);
+    if (!child) return nullptr;
+    HWND back = ::GetWindow(child, GW_OWNER);
+    if (!back || !gd::WaitForProp(back, kSettledProp, kSettleTimeoutMs)) return nullptr;
+    return child;
+}
+
+HWND ToolRun::WaitForPrompt(DWORD timeoutMs) const { return WaitForDialogWith(IDC_PROMPT_FIRST, timeoutMs); }
+
+std::wstring ToolRun::PromptText(HWND promptChild) { return Text(::GetDlgItem(promptChild, IDC_PROMPT_TEXT)); }
+
+bool ToolRun::ConfirmPrompt(HWND promptChild) const {
+    HWND button = ::GetDlgItem(promptChild, IDC_PROMPT_FIRST);
+    if (!button || !gd::WaitUntilHittable(button, kSettleTimeoutMs)) return false;
+    gd::ClickControl(button);
+    return gd::WaitForGone(promptChild, kWindowTimeoutMs);
+}
+
+HWND ToolRun::WaitForProgress(DWORD timeoutMs) const {
+    return gd::WaitForWindowWithControl(Pid(), IDC_PROGRESS_TEXT, timeoutMs);
+}
+
+RECT ToolRun::ClientRectOf(HWND control) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::wstring ToolRun::Text(HWND window) { return window ? gd::Describe(window).text : L""; }
+
+std::vector<JournalEntry> ToolRun::Journal() const {
+    std::vector<JournalEntry> entries;
+    const std::wstring text = FromCodePage(CP_UTF8, gd::ReadFileBytes(Path(L"CorvelFeedbackInformation.journal")));
+    for (const std::wstring& line : Split(text, L"\n")) {
+        if (line.empty()) continue;
+        JournalEntry entry;
+        for (const std::wstring& field : Split(line + L"\t", L"\t")) entry.push_back(Unescape(field));
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+int ToolRun::JournalCount(const std::wstring& entryPoint) const {
+    int n = 0;
+    for (const JournalEntry& e : Journal()) n += !e.empty() && e[0] == entryPoint;
+    return n;
+}
+
+std::vector<DWORD> ToolRun::ChildProcesses(const std::wstring& imageName) const {
+    std::vector<DWORD> found;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return found;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
+        if (pe.th32ParentProcessID == Pid() && Pid() != 0 && _wcsicmp(pe.szExeFile, imageName.c_str()) == 0) {
+            found.push_back(pe.th32ProcessID);
+        }
+    }
+    ::CloseHandle(snap);
+    return found;
+}
+
+void ToolRun::End() {
+    if (!process_.handle()) return;
+    // The firmware simulator and a hidden cmd.exe may still run below the tool.
+    std::vector<DWORD> children = ChildProcesses(L"cmd.exe");
+    for (DWORD id : ChildProcesses(L"LUMAFWU.exe")) children.push_back(id);
+    if (process_.Running()) process_.Kill();
+    for (DWORD id : children) {
+        if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+            ::TerminateProcess(h, 99);
+            ::WaitForSingleObject(h, 5000);
+            ::CloseHandle(h);
+        }
+    }
+}
+
+std::vector<FileSnapshot> SnapshotTree(const std::wstring& folder) {
+    std::vector<FileSnapshot> out;
+    CollectTree(folder, L"", out);
+    return out;
+}
+
+std::wstring ToolLogPath() {
+    wchar_t base[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, base, CSIDL_COMMON_APPDATA, FALSE)) return L"";
+    return std::wstring(base) + L"\\ToolLog\\Orvane 2020灯效闪烁修复工具.txt";
+}
+
+bool DeleteToolLog() {
+    const std::wstring path = ToolLogPath();
+    return ::DeleteFileW(path.c_str()) || !gd::FileExists(path);
+}
+
+std::vector<std::wstring> ToolLogRecords() {
+    // "[YYYY-MM-DD hh:mm:ss mmmms]   text" CR CR LF, in code page 936.
+    std::vector<std::wstring> texts;
+    const std::wstring all = FromCodePage(936, gd::ReadFileBytes(ToolLogPath()));
+    for (const std::wstring& line : Split(all, L"\r\r\n")) {
+        const size_t close = line.find(L']');
+        if (line.empty() || line[0] != L'[' || close == std::wstring::npos) {
+            texts.push_back(line);  // malformed: kept whole so that a comparison shows it
+            continue;
+        }
+        const size_t text = line.find_first_not_of(L' ', close + 1);
+        texts.push_back(text == std::wstring::npos ? L"" : line.substr(text));
+    }
+    return texts;
+}
+
+int SystemLanguage() { return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0; }
+
+int ScreenDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+float ToolScale() {
+    const int dpi = ScreenDpi();
+    return dpi > 100 ? static_cast<float>(dpi / 100.0) : 1.0f;
+}
+
+std::wstring BuildPath(const std::wstring& relative) {
+    const std::wstring build = gd::EnvPath(L"ORV_BUILD");
+    return build.empty() ? L"" : build + L"\\" + relative;
+}
+
+std::wstring SaveWindowShot(HWND window, const std::wstring& name) {
+    const std::wstring folder = gd::ScreensFolder();
+    RECT r{};
+    if (folder.empty() || !::GetWindowRect(window, &r)) return L"";
+    const std::wstring path = folder + L"\\" + name + L".png";
+    return gd::SaveScreenshot(path, &r) ? path : L"";
+}
+
+void Idle(DWORD ms) { gd::WaitFor([] { return false; }, ms); }
+
+}  // namespace e2e
