@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include "app/FastMendLUMAFWUDlg.h"
+#include "dialogs/RichEdit.h"
 
 namespace {
 
@@ -23,8 +24,7 @@ BOOL CFastMendLUMAFWUApp::InitInstance() {
     icc.dwICC = ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&icc);
 
-    // The agreement viewer's "RichEdit20W" control, from the system folder only.
-    ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    InitRichEdit();
 
     {
         CFastMendLUMAFWUDlg dlg;

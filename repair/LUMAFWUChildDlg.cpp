@@ -1,6 +1,7 @@
 #include "repair/LUMAFWUChildDlg.h"
 
 #include "dialogs/PromptDlg.h"
+#include "dialogs/TooltipDlg.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
 #include "repair/Messages.h"
@@ -13,10 +14,6 @@
 #if __has_include("dialogs/ProblemSolvingFeedbackDlg.h")
 #include "dialogs/ProblemSolvingFeedbackDlg.h"
 #define ORV_HAVE_FEEDBACK_DIALOG 1
-#endif
-#if __has_include("dialogs/TooltipDlg.h")
-#include "dialogs/TooltipDlg.h"
-#define ORV_HAVE_VIEWER 1
 #endif
 
 namespace {
@@ -40,9 +37,7 @@ CLUMAFWUChildDlg::CLUMAFWUChildDlg(CWnd* parent)
 
 CLUMAFWUChildDlg::~CLUMAFWUChildDlg() {
     delete m_pExecutePrompt;
-#ifdef ORV_HAVE_VIEWER
     delete m_pTooltip;
-#endif
 }
 
 std::wstring CLUMAFWUChildDlg::EnglishOutcomeText(int code, const std::wstring& resultText) {
@@ -232,37 +227,33 @@ void CLUMAFWUChildDlg::OnLButtonDown(UINT flags, POINT pt) {
     CLayeredChildDlg::OnLButtonDown(flags, pt);
 }
 
+void CLUMAFWUChildDlg::HideViewer() {
+    if (!m_pTooltip) return;
+    m_pTooltip->ShowWindow(SW_HIDE);
+    m_pTooltip->ShowChild(0);
+}
+
 void CLUMAFWUChildDlg::AgreementLinkStep(POINT screen) {
-#ifdef ORV_HAVE_VIEWER
-    const float s = m_fScale;
+    // The link exists only in the Chinese interface; hidden, it takes no clicks.
     if (m_stAgreementLink.IsWindowVisible() && m_stAgreementLink.HitTest(screen.x, screen.y)) {
         if (!m_pTooltip) {
             m_pTooltip = new CTooltipDlg();
-            m_pTooltip->m_fScale = s;
+            m_pTooltip->m_fScale = m_fScale;
             m_pTooltip->Create(IDD_VIEWER_BACK, this);
         }
-        const RECT p = GetWindowRect();
-        m_pTooltip->MoveWindow(static_cast<int>(p.left + 2 * s), static_cast<int>(p.top + 108 * s),
-                               static_cast<int>((p.right - p.left) - 2 * s),
-                               static_cast<int>((p.bottom - p.top) - 128 * s), TRUE);
+        m_pTooltip->MoveWindow(ViewerRectOverPanel(GetWindowRect(), m_fScale), TRUE);
         if (!m_pTooltip->IsWindowVisible()) {
             m_pTooltip->ShowWindow(SW_SHOW);
             m_pTooltip->ShowChild(1);
         } else {
-            m_pTooltip->ShowWindow(SW_HIDE);
-            m_pTooltip->ShowChild(0);
+            HideViewer();
         }
-    } else if (m_pTooltip) {
-        m_pTooltip->ShowWindow(SW_HIDE);
-        m_pTooltip->ShowChild(0);
+    } else {
+        HideViewer();
     }
-#else
-    (void)screen;
-#endif
 }
 
 void CLUMAFWUChildDlg::OnHookButtonDown() {
-#ifdef ORV_HAVE_VIEWER
     if (!m_pTooltip) return;
     POINT pt{};
     ::GetCursorPos(&pt);
@@ -270,15 +261,10 @@ void CLUMAFWUChildDlg::OnHookButtonDown() {
     if (::PtInRect(&panel, pt)) {
         if (m_stAgreementLink.HitTest(pt.x, pt.y)) return;
         const RECT viewer = m_pTooltip->GetWindowRect();
-        if (!::PtInRect(&viewer, pt) && m_pTooltip->IsWindowVisible()) {
-            m_pTooltip->ShowWindow(SW_HIDE);
-            m_pTooltip->ShowChild(0);
-        }
+        if (!::PtInRect(&viewer, pt) && m_pTooltip->IsWindowVisible()) HideViewer();
     } else {
-        m_pTooltip->ShowWindow(SW_HIDE);
-        m_pTooltip->ShowChild(0);
+        HideViewer();
     }
-#endif
 }
 
 DWORD WINAPI CLUMAFWUChildDlg::GatingThreadProc(LPVOID param) {
@@ -370,9 +356,7 @@ void CLUMAFWUChildDlg::OnDestroy() {
     KillTimer(TIMER_HOVER);
     delete m_pExecutePrompt;
     m_pExecutePrompt = nullptr;
-#ifdef ORV_HAVE_VIEWER
     delete m_pTooltip;
     m_pTooltip = nullptr;
-#endif
     CMouseHook::Remove();
 }

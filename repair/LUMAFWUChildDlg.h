@@ -59,6 +59,7 @@ private:
     void OnClose();
     void OnAgreementClicked();
     void AgreementLinkStep(POINT screen);
+    void HideViewer();
     void OnHookButtonDown();
     LRESULT OnRepairResult(WPARAM code);
     static DWORD WINAPI GatingThreadProc(LPVOID param);
