@@ -10,6 +10,11 @@ inline constexpr wchar_t kFeedbackToolVersion[] = L"1.0.0";
 
 inline constexpr wchar_t kFeedbackLibraryFileName[] = L"CorvelFeedbackInformation.dll";
 
+// The vendor's knowledge base: its root (the feedback dialog's "更多方案") and the
+// page of the main panel's "更多工具".
+inline constexpr wchar_t kKnowledgeBaseRootUrl[] = L"https://support.corvel.example/";
+inline constexpr wchar_t kKnowledgeBaseMoreToolsUrl[] = L"https://support.corvel.example/detail/dc_172545.html";
+
 // The low 32 bits of the seconds since 1970, as a signed decimal.
 std::wstring FormatFeedbackTime(__time64_t seconds);
 // The time text for "now" (_time64).

@@ -11,11 +11,13 @@
 #include "dialogs/PromptDlg.h"
 #include "repair/Messages.h"
 #include "res/resource.h"
+#include "tests/dialogs/DialogDriver.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/GdiPlus.h"
 #include "win/Scale.h"
 
 namespace gd = guidriver;
+using namespace dialog_test;
 
 namespace {
 
@@ -24,33 +26,6 @@ win::GdiplusSession g_gdiplus;
 struct Expected {
     int backW, backH, childW, childH, childX, childY;
 };
-
-constexpr INT_PTR kForcedClose = -2;
-
-// Runs `dlg` modally while `driver` acts on it from another thread. A driver that
-// could not end the dialog closes it, so that a failing test does not hang, and
-// the result is then kForcedClose.
-INT_PTR RunWithDriver(CDialog& dlg, const std::function<void()>& driver) {
-    std::atomic<bool> done{false}, forced{false};
-    std::thread t([&] {
-        driver();
-        if (!gd::WaitFor([&] { return done.load(); }, 5000)) {
-            forced = true;
-            ::PostMessageW(dlg.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-        }
-    });
-    INT_PTR r = dlg.DoModal();
-    done = true;
-    t.join();
-    return forced ? kForcedClose : r;
-}
-
-// The child dialog holding `controlId`, once its pair has settled on screen.
-HWND WaitForChildWith(int controlId) {
-    HWND child = gd::WaitForWindowWithControl(::GetCurrentProcessId(), controlId, 10000);
-    if (child) gd::WaitForProp(::GetWindow(child, GW_OWNER), L"Orvane.PairSettled", 5000);
-    return child;
-}
 
 SIZE SizeOf(HWND h) {
     RECT r{};
@@ -64,22 +39,6 @@ POINT Offset(HWND child, HWND back) {
     ::GetWindowRect(back, &b);
     return POINT{c.left - b.left, c.top - b.top};
 }
-
-void Shot(const std::wstring& name) {
-    const std::wstring folder = gd::ScreensFolder();
-    if (!folder.empty()) gd::SaveScreenshot(folder + L"\\" + name + L".png");
-}
-
-int Language() { return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0; }
-
-std::wstring Tag() {
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
-    return std::wstring(Language() == 1 ? L"zh" : L"en") + L"-" + std::to_wstring(dpi);
-}
-
-bool PostKeyTo(HWND target, WPARAM vk) { return ::PostMessageW(target, WM_KEYDOWN, vk, 1) != FALSE; }
 
 }  // namespace
 
