@@ -119,8 +119,7 @@ BOOL CProblemSolvingFeedbackChildDlg::OnEraseBkgnd(HDC dc) {
 
 void CProblemSolvingFeedbackChildDlg::Layout(bool first) {
     const float s = m_fScale;
-    m_rcClient = GetClientRect();
-    const FeedbackLayout l = ComputeFeedbackLayout(m_rcClient, s);
+    const FeedbackLayout l = ComputeFeedbackLayout(GetClientRect(), s);
 
     m_btnClose.m_fScale = s;
     m_btnClose.SetImages(IDP_FEEDBACK_CLOSE_NORMAL, IDP_FEEDBACK_CLOSE_HOVER, IDP_FEEDBACK_CLOSE_PRESSED,

@@ -66,7 +66,6 @@ private:
     // The thread is done: closes the prompt if it runs, then the dialog.
     void OnAnswered();
 
-    RECT m_rcClient{};
     CExecutePromptDlg* m_pExecutePrompt = nullptr;
     bool m_bAnswering = false;
     bool m_bAnswered = false;
