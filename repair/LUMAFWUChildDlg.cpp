@@ -1,5 +1,6 @@
 #include "repair/LUMAFWUChildDlg.h"
 
+#include "dialogs/ProblemSolvingFeedbackDlg.h"
 #include "dialogs/PromptDlg.h"
 #include "dialogs/TooltipDlg.h"
 #include "log/Gbk.h"
@@ -11,16 +12,11 @@
 #include "win/Gdi.h"
 #include "win/Scale.h"
 
-#if __has_include("dialogs/ProblemSolvingFeedbackDlg.h")
-#include "dialogs/ProblemSolvingFeedbackDlg.h"
-#define ORV_HAVE_FEEDBACK_DIALOG 1
-#endif
 
 namespace {
 
 const wchar_t kInitFailedZh[] = L"工具初始化失败";
 const wchar_t kInitFailedEn[] = L"failed to build work enviroment.";
-const wchar_t kMoreToolsUrl[] = L"https://support.corvel.example/detail/dc_172545.html";
 const wchar_t kAgreeText[] = L"同意《Corvel服务工具使用许可协议》";
 const wchar_t kFeedbackText[] = L"反馈问题";
 
@@ -296,11 +292,9 @@ void CLUMAFWUChildDlg::OnRepair() {
 
 void CLUMAFWUChildDlg::OnClose() {
     if (m_nLanguage == 1) {
-#ifdef ORV_HAVE_FEEDBACK_DIALOG
         CProblemSolvingFeedbackDlg dlg;
         dlg.SetFeedbackLibrary(&m_feedback);
         dlg.DoModal();
-#endif
     } else {
         m_feedback.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
     }
@@ -326,7 +320,7 @@ BOOL CLUMAFWUChildDlg::OnCommand(WPARAM wp, LPARAM lp) {
     case IDC_CLOSE: OnClose(); return TRUE;
     case IDC_MINIMIZE: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return TRUE;
     case IDC_REPAIR: OnRepair(); return TRUE;
-    case IDC_MORE_TOOLS: m_feedback.OpenUrl(kMoreToolsUrl); return TRUE;
+    case IDC_MORE_TOOLS: m_feedback.OpenUrl(kKnowledgeBaseMoreToolsUrl); return TRUE;
     default: return FALSE;
     }
 }
