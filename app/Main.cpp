@@ -1,9 +1,23 @@
 #include <windows.h>
+#include <delayimp.h>
 
 #include "app/FastMendLUMAFWUApp.h"
 
 // The one application object.
 CFastMendLUMAFWUApp theApp;
+
+namespace {
+
+// GDI+ and the common controls are delay-loaded (the build links them so); whenever
+// their first use comes, they are taken from the system folder and nowhere else.
+FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notify, PDelayLoadInfo info) {
+    if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
+    return reinterpret_cast<FARPROC>(::LoadLibraryExA(info->szDll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
+}  // namespace
+
+PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The tool runs elevated from a downloaded folder: no library may be loaded
