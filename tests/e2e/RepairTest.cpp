@@ -14,7 +14,7 @@ using e2e::ToolRun;
 namespace {
 
 // Long enough for the progress prompt to be seen, short enough to keep the run quick.
-const char kProgressDelay[] = "delay_ms=1200\n";
+const char kProgressDelay[] = "delay_ms=800\n";
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -56,11 +56,14 @@ TEST(Repair, OutcomesArePromptedAndRecordedOnlyAfterThePromptCloses) {
         const wchar_t* enPromptEnd;  // the English prompt shows the collected text
         const wchar_t* zhRecord;     // null: no record
         const wchar_t* enRecord;
+        bool removeLog;              // no log of an earlier run either
     };
     const Case cases[] = {
-        {"success", L"修复成功", L"Success", nullptr, nullptr},
-        {"failure", L"修复失败", L"Failed", L"修复失败", L"Failed"},
-        {"nodevice", L"无法检测到设备", L"Can not Find Device", L"无法检测到设备", L"Can not Find Device"},
+        {"success", L"修复成功", L"Success", nullptr, nullptr, false},
+        {"failure", L"修复失败", L"Failed", L"修复失败", L"Failed", false},
+        {"nodevice", L"无法检测到设备", L"Can not Find Device", L"无法检测到设备", L"Can not Find Device", false},
+        // No text was collected: the English prompt must still say that it failed.
+        {"nolog", L"修复失败", nullptr, L"读取\uFF2Cog文件失败", L"Failed to read log file", true},
     };
     ASSERT_TRUE(e2e::DeleteToolLog());
     Started t;
@@ -71,6 +74,9 @@ TEST(Repair, OutcomesArePromptedAndRecordedOnlyAfterThePromptCloses) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         ::DeleteFileW(Ran(t.run).c_str());
+        if (c.removeLog) {
+            ASSERT_TRUE(::DeleteFileW(t.run.Path(L"LUMAFWU\\LUMAFWUlog.txt").c_str()));
+        }
         ASSERT_TRUE(t.run.SetSimulator(std::string("mode=") + c.mode + "\n" + kProgressDelay));
         gd::ClickControl(t.repair);
 
@@ -86,9 +92,11 @@ TEST(Repair, OutcomesArePromptedAndRecordedOnlyAfterThePromptCloses) {
         const std::wstring text = ToolRun::PromptText(prompt);
         if (chinese) {
             EXPECT_EQ(text, c.zhPrompt);
-        } else {
+        } else if (c.enPromptEnd) {
             EXPECT_TRUE(EndsWith(text, c.enPromptEnd)) << "prompt text: " << testing::PrintToString(text);
             EXPECT_NE(text.find(L"LUMAFWU 2.1.0 firmware update"), std::wstring::npos);
+        } else {
+            EXPECT_EQ(text.rfind(L"Failed", 0), 0u) << "prompt text: " << testing::PrintToString(text);
         }
 
         // The worker waits for the prompt: no record may appear while it shows.
