@@ -170,8 +170,27 @@ BOOL CLayeredChildDlg::PreTranslateMessage(MSG* msg) {
     return CDialog::PreTranslateMessage(msg);
 }
 
+BOOL CLayeredChildDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (EnsureBkImage(BackgroundPng())) {
+        Layout(true);
+        m_bInitialized = true;
+    }
+    return TRUE;
+}
+
+void CLayeredChildDlg::OnSize(UINT type, int cx, int cy) {
+    CDialog::OnSize(type, cx, cy);
+    if (m_bInitialized) Layout(false);
+}
+
+BOOL CLayeredChildDlg::OnEraseBkgnd(HDC dc) {
+    if (!EnsureBkImage(BackgroundPng())) return TRUE;
+    return PaintBkImage(dc);
+}
+
 bool CLayeredChildDlg::EnsureBkImage(UINT pngId) {
-    return m_pBkImage || LoadPngResource(&m_pBkImage, pngId);
+    return m_pBkImage || (pngId != 0 && LoadPngResource(&m_pBkImage, pngId));
 }
 
 BOOL CLayeredChildDlg::PaintBkImage(HDC dc, const RECT* source) {

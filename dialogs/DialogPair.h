@@ -76,6 +76,15 @@ public:
     int m_nDrag = 0;
 
 protected:
+    // The child's background picture, and the layout of its controls: run the
+    // first time once the picture has loaded, then on every size change.
+    virtual UINT BackgroundPng() const { return 0; }
+    virtual void Layout(bool first) {}
+
+    BOOL OnInitDialog() override;
+    void OnSize(UINT type, int cx, int cy) override;
+    BOOL OnEraseBkgnd(HDC dc) override;
+
     // Loads the child's PNG once into m_pBkImage.
     bool EnsureBkImage(UINT pngId);
     // Paints m_pBkImage stretched over the client area through an off-screen buffer.

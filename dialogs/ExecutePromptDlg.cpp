@@ -22,29 +22,12 @@ std::wstring CExecutePromptChildDlg::ShownText(const std::wstring& text) {
 
 void CExecutePromptChildDlg::DoDataExchange() { m_status.SubclassDlgItem(IDC_PROGRESS_TEXT, this); }
 
-BOOL CExecutePromptChildDlg::OnInitDialog() {
-    CLayeredChildDlg::OnInitDialog();
-    if (EnsureBkImage(IDP_PROGRESS_CHILD)) {
-        Layout(true);
-        m_bInitialized = true;
-    }
-    return TRUE;
-}
-
-void CExecutePromptChildDlg::OnSize(UINT type, int cx, int cy) {
-    CLayeredChildDlg::OnSize(type, cx, cy);
-    if (m_bInitialized) Layout(false);
-}
-
-BOOL CExecutePromptChildDlg::OnEraseBkgnd(HDC dc) {
-    if (!EnsureBkImage(IDP_PROGRESS_CHILD)) return TRUE;
-    return PaintBkImage(dc);
-}
-
 void CExecutePromptChildDlg::OnDestroy() {
     m_status.StopDotAnimation();
     CLayeredChildDlg::OnDestroy();
 }
+
+UINT CExecutePromptChildDlg::BackgroundPng() const { return IDP_PROGRESS_CHILD; }
 
 void CExecutePromptChildDlg::Layout(bool first) {
     const float s = m_fScale;

@@ -19,13 +19,11 @@ public:
 
 protected:
     void DoDataExchange() override;
-    BOOL OnInitDialog() override;
-    void OnSize(UINT type, int cx, int cy) override;
-    BOOL OnEraseBkgnd(HDC dc) override;
+    UINT BackgroundPng() const override;
+    void Layout(bool first) override;
     void OnDestroy() override;
 
 private:
-    void Layout(bool first);
     std::wstring m_strText;
 };
 

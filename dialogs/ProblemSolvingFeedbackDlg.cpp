@@ -98,24 +98,7 @@ void CProblemSolvingFeedbackChildDlg::DoDataExchange() {
     m_btnUnsolved.SubclassDlgItem(IDC_UNSOLVED, this);
 }
 
-BOOL CProblemSolvingFeedbackChildDlg::OnInitDialog() {
-    CLayeredChildDlg::OnInitDialog();
-    if (EnsureBkImage(IDP_FEEDBACK_CHILD)) {
-        Layout(true);
-        m_bInitialized = true;
-    }
-    return TRUE;
-}
-
-void CProblemSolvingFeedbackChildDlg::OnSize(UINT type, int cx, int cy) {
-    CLayeredChildDlg::OnSize(type, cx, cy);
-    if (m_bInitialized) Layout(false);
-}
-
-BOOL CProblemSolvingFeedbackChildDlg::OnEraseBkgnd(HDC dc) {
-    if (!EnsureBkImage(IDP_FEEDBACK_CHILD)) return TRUE;
-    return PaintBkImage(dc);
-}
+UINT CProblemSolvingFeedbackChildDlg::BackgroundPng() const { return IDP_FEEDBACK_CHILD; }
 
 void CProblemSolvingFeedbackChildDlg::Layout(bool first) {
     const float s = m_fScale;

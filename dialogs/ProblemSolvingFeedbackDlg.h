@@ -52,15 +52,13 @@ public:
 
 protected:
     void DoDataExchange() override;
-    BOOL OnInitDialog() override;
-    void OnSize(UINT type, int cx, int cy) override;
-    BOOL OnEraseBkgnd(HDC dc) override;
+    UINT BackgroundPng() const override;
+    void Layout(bool first) override;
     BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void OnDestroy() override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    void Layout(bool first);
     // Starts the answer thread and shows the progress prompt until it reports.
     void Answer(int code, const wchar_t* threadFailureText);
     // The thread is done: closes the prompt if it runs, then the dialog.

@@ -44,7 +44,7 @@ PromptButtons PromptButtonsFor(int mode, int language) {
 
 CPromptChildDlg::CPromptChildDlg() : CLayeredChildDlg(IDD_PROMPT_CHILD, nullptr, kStripHeight, kStripExcludeRight) {}
 
-UINT CPromptChildDlg::BackgroundId() const {
+UINT CPromptChildDlg::BackgroundPng() const {
     return m_nLanguage == 1 ? IDP_PROMPT_CHILD_ZH : IDP_PROMPT_CHILD_EN;
 }
 
@@ -53,25 +53,6 @@ void CPromptChildDlg::DoDataExchange() {
     m_btnFirst.SubclassDlgItem(IDC_PROMPT_FIRST, this);
     m_btnSecond.SubclassDlgItem(IDC_PROMPT_SECOND, this);
     m_stText.SubclassDlgItem(IDC_PROMPT_TEXT, this);
-}
-
-BOOL CPromptChildDlg::OnInitDialog() {
-    CLayeredChildDlg::OnInitDialog();
-    if (EnsureBkImage(BackgroundId())) {
-        Layout(true);
-        m_bInitialized = true;
-    }
-    return TRUE;
-}
-
-void CPromptChildDlg::OnSize(UINT type, int cx, int cy) {
-    CLayeredChildDlg::OnSize(type, cx, cy);
-    if (m_bInitialized) Layout(false);
-}
-
-BOOL CPromptChildDlg::OnEraseBkgnd(HDC dc) {
-    if (!EnsureBkImage(BackgroundId())) return TRUE;
-    return PaintBkImage(dc);
 }
 
 BOOL CPromptChildDlg::OnCommand(WPARAM wp, LPARAM) {

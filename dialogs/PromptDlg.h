@@ -33,15 +33,12 @@ public:
 
 protected:
     void DoDataExchange() override;
-    BOOL OnInitDialog() override;
-    void OnSize(UINT type, int cx, int cy) override;
-    BOOL OnEraseBkgnd(HDC dc) override;
+    UINT BackgroundPng() const override;
+    void Layout(bool first) override;
     BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void OnDestroy() override;
 
 private:
-    UINT BackgroundId() const;
-    void Layout(bool first);
 };
 
 class CPromptDlg : public CLayeredBackDlg {

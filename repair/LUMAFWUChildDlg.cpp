@@ -41,7 +41,9 @@ std::wstring CLUMAFWUChildDlg::EnglishOutcomeText(int code, const std::wstring& 
     return L"Failed: the firmware tool could not be run, or it left no log.";
 }
 
-UINT CLUMAFWUChildDlg::SkinId() const { return m_nLanguage == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN; }
+UINT CLUMAFWUChildDlg::BackgroundPng() const { return m_nLanguage == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN; }
+
+void CLUMAFWUChildDlg::Layout(bool first) { LayoutControls(first ? 1 : 0); }
 
 void CLUMAFWUChildDlg::DoDataExchange() {
     m_btnRepair.SubclassDlgItem(IDC_REPAIR, this);
@@ -55,9 +57,10 @@ void CLUMAFWUChildDlg::DoDataExchange() {
 }
 
 BOOL CLUMAFWUChildDlg::OnInitDialog() {
-    CLayeredChildDlg::OnInitDialog();
+    // Not the pair's default: the work environment comes between the skin and the layout.
+    CDialog::OnInitDialog();
     m_nLanguage = LanguageFromLangId(::GetSystemDefaultLangID());
-    if (!EnsureBkImage(SkinId())) {
+    if (!EnsureBkImage(BackgroundPng())) {
         // Without its skin the panel would be an empty window with nothing to
         // press; tell the user and end like any other failed start.
         FailAndExit(kInitFailedZh, kInitFailedEn);
@@ -169,11 +172,6 @@ void CLUMAFWUChildDlg::LayoutControls(int first) {
     }
 }
 
-BOOL CLUMAFWUChildDlg::OnEraseBkgnd(HDC dc) {
-    if (!EnsureBkImage(SkinId())) return TRUE;
-    return PaintBkImage(dc);
-}
-
 void CLUMAFWUChildDlg::OnTimer(UINT_PTR id) {
     if (id == TIMER_HOVER) {
         POINT pt{};
@@ -205,11 +203,6 @@ LRESULT CLUMAFWUChildDlg::OnNcHitTest(POINT pt) {
     m_stFeedbackLink.UpdateHover(pt.x, pt.y);
     m_stAgreementLink.UpdateHover(pt.x, pt.y);
     return CLayeredChildDlg::OnNcHitTest(pt);
-}
-
-void CLUMAFWUChildDlg::OnSize(UINT type, int cx, int cy) {
-    CLayeredChildDlg::OnSize(type, cx, cy);
-    if (m_bInitialized) LayoutControls(0);
 }
 
 void CLUMAFWUChildDlg::OnLButtonDown(UINT flags, POINT pt) {

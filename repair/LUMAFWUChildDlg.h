@@ -40,10 +40,10 @@ protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
-    BOOL OnEraseBkgnd(HDC dc) override;
+    UINT BackgroundPng() const override;
+    void Layout(bool first) override;
     void OnTimer(UINT_PTR id) override;
     LRESULT OnNcHitTest(POINT pt) override;
-    void OnSize(UINT type, int cx, int cy) override;
     void OnLButtonDown(UINT flags, POINT pt) override;
     BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void OnDestroy() override;
@@ -63,7 +63,6 @@ private:
     void OnHookButtonDown();
     LRESULT OnRepairResult(WPARAM code);
     static DWORD WINAPI GatingThreadProc(LPVOID param);
-    UINT SkinId() const;
 
     RECT m_rcClient{};
     CDrawTextStatic m_stVersion;
