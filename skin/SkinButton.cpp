@@ -65,7 +65,18 @@ void CSkinButton::OnMouseMove(UINT, POINT) {
         tme.dwFlags = TME_HOVER | TME_LEAVE;
         tme.hwndTrack = m_hWnd;
         tme.dwHoverTime = 10;
-        if (::_TrackMouseEvent(&tme)) m_bTracking = 1;
+        if (::_TrackMouseEvent(&tme)) {
+            m_bTracking = 1;
+            // A request made when the pointer has already left again can be dropped
+            // without any leave notification, which would leave the flag set for
+            // good and the button deaf to hover; leaving is what happened then.
+            TRACKMOUSEEVENT query{};
+            query.cbSize = sizeof(query);
+            query.dwFlags = TME_QUERY;
+            if (::_TrackMouseEvent(&query) && !(query.hwndTrack == m_hWnd && (query.dwFlags & TME_LEAVE))) {
+                ::PostMessageW(m_hWnd, WM_MOUSELEAVE, 0, 0);
+            }
+        }
     }
 }
 

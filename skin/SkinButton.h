@@ -25,6 +25,8 @@ public:
     void ReleaseImages();
 
     int GetState() const { return m_nState; }
+    // Whether a leave notification is awaited.
+    BOOL IsTracking() const { return m_bTracking; }
 
 protected:
     CSkinButton();
