@@ -1,0 +1,60 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace hardening {
+
+std::string Utf8(const std::wstring& text);
+
+// Windows paths of the build's folders (from ORV_BUILD / ORV_DIST).
+std::wstring BuildFolder();
+std::wstring DistFolder();
+// build/tests: the test executables and the helpers built beside them.
+std::wstring TestBinFolder();
+
+// Sets an environment variable of this process (and so of the processes it starts) for
+// its lifetime; the earlier value comes back afterwards.
+class ScopedEnv {
+public:
+    ScopedEnv(const wchar_t* name, const std::wstring& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::wstring m_name;
+    std::wstring m_old;
+    bool m_had = false;
+};
+
+// A fresh temporary folder removed with everything in it at the end.
+class Scratch {
+public:
+    explicit Scratch(const std::wstring& prefix);
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const std::wstring& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+private:
+    std::wstring m_path;
+};
+
+// Names of the files in a folder (not recursive, no folders).
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
+
+// The base names (lower case) of the libraries a PE file imports; delay imports are not
+// in the import directory.
+std::vector<std::string> StaticImports(const std::wstring& path, bool* ok = nullptr);
+
+// Base names (lower case) of the modules loaded in a running process.
+std::vector<std::wstring> LoadedModules(HANDLE process);
+
+// Libraries every Windows version takes only from its own folder, whatever lies beside
+// the program (KnownDLLs, and ntdll, which is always mapped first).
+bool IsKnownDll(const std::string& name);
+
+}  // namespace hardening
