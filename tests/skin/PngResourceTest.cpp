@@ -79,33 +79,6 @@ TEST(LoadPngResource, APresentResourceThatDoesNotDecodeGivesAnImageThatDrawsNoth
     DeletePngImage(&image);
 }
 
-TEST(LoadPngResource, EverySkinOfTheToolLoadsWithItsSize) {
-    struct Skin {
-        UINT first, last, width, height;
-    };
-    const Skin skins[] = {
-        {148, 148, 410, 611}, {206, 206, 410, 611}, {149, 149, 400, 600}, {207, 207, 400, 600},
-        {150, 150, 48, 16},   {151, 154, 26, 34},   {157, 160, 26, 34},   {165, 168, 58, 18},
-        {192, 195, 246, 47},  {208, 211, 246, 47},  {155, 155, 232, 132}, {156, 156, 204, 104},
-        {169, 169, 330, 150}, {212, 212, 330, 150}, {170, 170, 320, 140}, {213, 213, 320, 140},
-        {174, 176, 12, 12},   {171, 173, 55, 24},   {177, 185, 55, 24},   {214, 222, 55, 24},
-        {186, 186, 410, 479}, {187, 187, 400, 468}, {188, 191, 12, 12},   {197, 200, 266, 60},
-        {202, 205, 266, 60},  {161, 164, 266, 60},  {201, 201, 541, 402},
-    };
-    int loaded = 0;
-    for (const Skin& s : skins) {
-        for (UINT id = s.first; id <= s.last; ++id) {
-            Gdiplus::Image* image = nullptr;
-            ASSERT_TRUE(LoadPngResource(&image, id)) << id;
-            EXPECT_EQ(image->GetWidth(), s.width) << id;
-            EXPECT_EQ(image->GetHeight(), s.height) << id;
-            DeletePngImage(&image);
-            ++loaded;
-        }
-    }
-    EXPECT_EQ(loaded, 74);
-}
-
 TEST(MeasureTextWidth, NullArgumentsEmptyTextAndTheStockFontFallback) {
     win::WindowDC screen(nullptr);
     HWND fontless = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
