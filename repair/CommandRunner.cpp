@@ -139,7 +139,8 @@ int RunCommand(std::wstring command, std::wstring& output)
     return RunCommandObserved(std::move(command), output, ChunkObserver());
 }
 
-int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkObserver& observer)
+static int RunCommandRead(std::wstring command, std::wstring& output, const ChunkObserver& observer, size_t keepBytes,
+                          const ChunkObserver& overflow)
 {
     const std::wstring line = BuildCommandLine(command);
     const std::wstring cmdPath = SystemCmdPath();
@@ -183,6 +184,7 @@ int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkOb
 
     CChunkDecoder decoder;
     char chunk[kReadChunkBytes + 1];
+    size_t kept = 0;
     for (;;) {
         std::fill(std::begin(chunk), std::end(chunk), '\0');
         DWORD count = 0;
@@ -190,8 +192,13 @@ int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkOb
             break;
         if (observer)
             observer(chunk, count);
-        decoder.Feed(chunk, count, output);
-        ::Sleep(kChunkPauseMs);
+        if (kept < keepBytes || count == 0) {
+            decoder.Feed(chunk, count, output);
+            kept += count;
+            ::Sleep(kChunkPauseMs);
+        } else if (overflow) {
+            overflow(chunk, count);
+        }
     }
     decoder.Finish(output);
     readEnd.reset();
@@ -202,4 +209,14 @@ int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkOb
     thread.reset();
     process.reset();
     return 1;
+}
+
+int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkObserver& observer)
+{
+    return RunCommandRead(std::move(command), output, observer, static_cast<size_t>(-1), ChunkObserver());
+}
+
+int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const ChunkObserver& overflow)
+{
+    return RunCommandRead(std::move(command), output, ChunkObserver(), keepBytes, overflow);
 }

@@ -24,6 +24,13 @@ int RunCommand(std::wstring command, std::wstring& output);
 using ChunkObserver = std::function<void(const char* bytes, DWORD count)>;
 int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkObserver& observer);
 
+// As RunCommand, but only the chunks read until keepBytes bytes have come (the last of
+// them may go past it) are kept in output and followed by the pause. The rest is still
+// read to the end, so that the command never blocks on a full pipe, and is handed to
+// overflow instead, without the pause: a command that prints without end costs neither
+// unbounded memory nor minutes of pauses.
+int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const ChunkObserver& overflow);
+
 // "cmd /D /C " followed by command (/D: no AutoRun commands from the registry); empty
 // when that, with its terminating zero, does not fit in kCommandLineChars.
 std::wstring BuildCommandLine(const std::wstring& command);

@@ -1,5 +1,11 @@
 #include "repair/RepairContext.h"
 
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
+#include <memory>
+#include <vector>
+
 #include "log/Gbk.h"
 #include "log/LogSave.h"
 #include "repair/CommandRunner.h"
@@ -31,13 +37,38 @@ std::wstring BuildRepairCommand(const std::wstring& folder)
     return L"cd /d \"" + folder + L"\\LUMAFWU\" & LUMAFWU.exe /s";
 }
 
+bool IsUsableToolFolder(const std::wstring& folder)
+{
+    // The longest path of a run: the log it reads, which also the firmware tool writes.
+    const size_t longest = folder.size() + std::wstring(L"\\LUMAFWU\\LUMAFWUlog.txt").size();
+    const bool drive = folder.size() >= 2 && std::iswalpha(folder[0]) && folder[1] == L':' &&
+                       (folder.size() == 2 || folder[2] == L'\\');
+    return drive && longest < MAX_PATH && folder.find_first_of(L"%!") == std::wstring::npos;
+}
+
+void CPhraseScanner::Scan(const wchar_t* text, size_t count)
+{
+    static const std::wstring kSuccess = L"Success";
+    static const std::wstring kNoDevice = L"Can not Find Device";
+    // The tail of what came before, so that a phrase split between two pieces is found.
+    const size_t overlap = kNoDevice.size() - 1;
+    m_window.append(text, count);
+    m_bSuccess = m_bSuccess || m_window.find(kSuccess) != std::wstring::npos;
+    m_bNoDevice = m_bNoDevice || m_window.find(kNoDevice) != std::wstring::npos;
+    if (m_window.size() > overlap)
+        m_window.erase(0, m_window.size() - overlap);
+}
+
+int CPhraseScanner::Code() const
+{
+    return m_bSuccess ? REPAIR_SUCCESS : m_bNoDevice ? REPAIR_NODEVICE : REPAIR_FAILED;
+}
+
 int ClassifyRepairText(const std::wstring& text)
 {
-    if (text.find(L"Success") != std::wstring::npos)
-        return REPAIR_SUCCESS;
-    if (text.find(L"Can not Find Device") != std::wstring::npos)
-        return REPAIR_NODEVICE;
-    return REPAIR_FAILED;
+    CPhraseScanner scanner;
+    scanner.Scan(text);
+    return scanner.Code();
 }
 
 void TrimTrailingLineEnds(std::wstring& text)
@@ -46,40 +77,74 @@ void TrimTrailingLineEnds(std::wstring& text)
     text.erase(keep == std::wstring::npos ? 0 : keep + 1);
 }
 
-int ReadLogText(const std::wstring& path, std::wstring& text)
+int ReadLogLines(const std::wstring& path, const std::function<void(const std::wstring&)>& sink)
 {
     win::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return 0;
-    std::string bytes;
-    char block[4096];
+    // Block by block, so that a log of any size takes the same memory.
+    std::vector<char> block(64 * 1024);
     DWORD count = 0;
-    while (::ReadFile(file.get(), block, sizeof block, &count, nullptr) && count > 0)
-        bytes.append(block, count);
-    file.reset();
-
-    // Code page 936 explicitly: the process locale stays as it is for every other thread.
-    CChunkDecoder decoder(kGbkCodePage);
-    std::wstring content;
-    decoder.Feed(bytes.data(), bytes.size(), content);
-    decoder.Finish(content);
-
-    // Line by line as a text-mode reader delivers them: CR LF or LF ends a line, and a
-    // last line without a line end still counts.
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find(L'\n', start);
-        const size_t next = end == std::wstring::npos ? content.size() : end + 1;
-        if (end == std::wstring::npos)
-            end = content.size();
-        else if (end > start && content[end - 1] == L'\r')
-            --end;
-        text.append(content, start, end - start);
-        text += L"\r\n";
-        start = next;
+    bool first = true;
+    std::unique_ptr<CChunkDecoder> decoder;
+    std::wstring decoded;
+    std::wstring piece;
+    bool pendingCr = false;
+    bool lineOpen = false;
+    const auto feed = [&](const std::wstring& text) {
+        // Line by line as a text-mode reader delivers them: CR LF or LF ends a line and
+        // comes out as CR LF; a CR elsewhere stays.
+        piece.clear();
+        for (wchar_t c : text) {
+            if (pendingCr && c != L'\n')
+                piece += L'\r';
+            pendingCr = c == L'\r';
+            if (pendingCr) {
+                lineOpen = true;
+                continue;
+            }
+            if (c == L'\n') {
+                piece += L"\r\n";
+                lineOpen = false;
+            } else {
+                piece += c;
+                lineOpen = true;
+            }
+        }
+        if (!piece.empty())
+            sink(piece);
+    };
+    while (::ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &count, nullptr) && count > 0) {
+        size_t skip = 0;
+        if (first) {
+            // Code page 936 explicitly (the process locale stays as it is for every other
+            // thread); a log that says by its byte-order mark that it is UTF-8 is read so.
+            const bool utf8 = count >= 3 && std::memcmp(block.data(), "\xEF\xBB\xBF", 3) == 0;
+            decoder = std::make_unique<CChunkDecoder>(utf8 ? CP_UTF8 : kGbkCodePage);
+            skip = utf8 ? 3 : 0;
+            first = false;
+        }
+        decoded.clear();
+        decoder->Feed(block.data() + skip, count - skip, decoded);
+        feed(decoded);
     }
+    decoded.clear();
+    if (decoder)
+        decoder->Finish(decoded);
+    feed(decoded);
+    // A CR at the very end belongs to the last line, and a last line without a line end
+    // still counts.
+    if (pendingCr)
+        sink(L"\r");
+    if (lineOpen)
+        sink(L"\r\n");
     return 1;
+}
+
+int ReadLogText(const std::wstring& path, std::wstring& text)
+{
+    return ReadLogLines(path, [&text](const std::wstring& piece) { text += piece; });
 }
 
 int CRepairContext::SetPanelWindow(HWND panel)
@@ -127,17 +192,44 @@ int CRepairContext::RunRepair()
 {
     const std::wstring folder = m_strToolFolderForTest.empty() ? GetExeFolder() : m_strToolFolderForTest;
     std::wstring collected;
-    if (!RunCommand(BuildRepairCommand(folder), collected)) {
+    CPhraseScanner scanner;
+    // The console output past what is kept is still looked through, after the kept part.
+    bool keptScanned = false;
+    CChunkDecoder overflowDecoder;
+    std::wstring overflowText;
+    const auto overflow = [&](const char* bytes, DWORD count) {
+        if (!keptScanned)
+            scanner.Scan(collected);
+        keptScanned = true;
+        overflowText.clear();
+        overflowDecoder.Feed(bytes, count, overflowText);
+        scanner.Scan(overflowText);
+    };
+    // Without the firmware tool in place cmd.exe would search the PATH for one: nothing is
+    // started then, and the run goes on to the log as if the tool had written none.
+    const DWORD attributes = ::GetFileAttributesW((folder + L"\\LUMAFWU\\LUMAFWU.exe").c_str());
+    const bool present = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (!IsUsableToolFolder(folder) ||
+        (present && !RunCommandLimited(BuildRepairCommand(folder), collected, kKeptConsoleBytes, overflow))) {
         // No text of an earlier run may stand for this one.
         m_strResultText.clear();
         Notify(REPAIR_FAILED);
         Record(RepairRecord::CommandFailed);
         return 0;
     }
+    if (!keptScanned)
+        scanner.Scan(collected);
 
     const std::wstring path = folder + L"\\LUMAFWU\\LUMAFWUlog.txt";
     m_strResultText.clear();
-    if (!ReadLogText(path, collected)) {
+    size_t logKept = 0;
+    const int read = ReadLogLines(path, [&](const std::wstring& piece) {
+        scanner.Scan(piece);
+        const size_t take = std::min(piece.size(), kKeptLogChars - logKept);
+        collected.append(piece, 0, take);
+        logKept += take;
+    });
+    if (!read) {
         Notify(REPAIR_FAILED);
         Record(RepairRecord::LogReadFailed);
         return 0;
@@ -145,7 +237,7 @@ int CRepairContext::RunRepair()
     m_strResultText = collected;
     TrimTrailingLineEnds(m_strResultText);
 
-    const int code = ClassifyRepairText(collected);
+    const int code = scanner.Code();
     Notify(code);
     if (code == REPAIR_NODEVICE)
         Record(RepairRecord::NoDevice);

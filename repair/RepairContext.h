@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 class CLogSave;
@@ -20,14 +21,46 @@ std::string RepairRecordText(RepairRecord record, int language);
 // cd /d "<folder>\LUMAFWU" & LUMAFWU.exe /s
 std::wstring BuildRepairCommand(const std::wstring& folder);
 
+// Whether cmd.exe can be trusted to change into "<folder>\LUMAFWU" with the command
+// above. It expands %...% (and !...! when delayed expansion is switched on in the
+// registry) even inside the quotes, and it cannot enter a folder that is not on a drive
+// or whose files' paths are too long; then "LUMAFWU.exe" would be looked for in some
+// other folder and on the PATH, and run elevated.
+bool IsUsableToolFolder(const std::wstring& folder);
+
 // REPAIR_SUCCESS when text contains "Success", else REPAIR_NODEVICE when it contains
 // "Can not Find Device", else REPAIR_FAILED; case-sensitive.
 int ClassifyRepairText(const std::wstring& text);
 
+// The same classification over a text that comes in pieces, of any total length: a
+// phrase split between two pieces counts.
+class CPhraseScanner {
+public:
+    void Scan(const wchar_t* text, size_t count);
+    void Scan(const std::wstring& text) { Scan(text.data(), text.size()); }
+    int Code() const;
+
+private:
+    std::wstring m_window;
+    bool m_bSuccess = false;
+    bool m_bNoDevice = false;
+};
+
+// A run keeps this much of the firmware tool's console output (about 8 s of reading with
+// the pause after every chunk) and this many characters of its log for the outcome
+// prompt; the phrases are looked for in all of both.
+constexpr size_t kKeptConsoleBytes = 64 * 1024;
+constexpr size_t kKeptLogChars = 64 * 1024;
+
 // Removes every CR and LF at the end of text; inner line ends stay.
 void TrimTrailingLineEnds(std::wstring& text);
 
-// Appends the lines of a code-page-936 text file to text, each followed by CR LF.
+// Reads a code-page-936 text file (UTF-8 when it starts with a UTF-8 byte-order mark)
+// and hands its lines, each followed by CR LF, to sink in pieces, block by block.
+// 1 on success, 0 when the file cannot be opened.
+int ReadLogLines(const std::wstring& path, const std::function<void(const std::wstring&)>& sink);
+
+// Appends the lines of such a file to text, each followed by CR LF.
 // 1 on success, 0 when the file cannot be opened.
 int ReadLogText(const std::wstring& path, std::wstring& text);
 
