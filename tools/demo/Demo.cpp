@@ -36,6 +36,18 @@ HWND WaitForPair(DWORD pid, int control, DWORD timeoutMs) {
 
 void Pause(DWORD ms) { gd::WaitFor([] { return false; }, ms); }
 
+// Clicks a control until `done` holds. Under Wine without a window manager a click
+// right after windows were shown or hidden can land on the stale stacking order;
+// a person would simply click again.
+template <class Done>
+bool ClickUntil(HWND control, Done done) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        gd::ClickControl(control);
+        if (gd::WaitFor(done, 3000)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -73,14 +85,16 @@ int wmain(int argc, wchar_t** argv) {
         if (HWND outcome = WaitForPair(tool.pid(), kPromptFirst, 60000)) {
             Pause(300);
             Shot(L"outcome");
-            gd::ClickControl(::GetDlgItem(outcome, kPromptFirst));
-            gd::WaitForGone(outcome, 5000);
+            ClickUntil(::GetDlgItem(outcome, kPromptFirst), [&] { return !::IsWindowVisible(outcome); });
         }
 
         HWND link = ::GetDlgItem(panel, kAgreementLink);
         if (link && ::IsWindowVisible(link)) {
-            gd::ClickControl(link);
-            if (HWND viewer = gd::WaitForWindowWithControl(tool.pid(), kViewerEdit, 5000)) {
+            HWND viewer = nullptr;
+            ClickUntil(link, [&] { return (viewer = gd::FindTopWindow(tool.pid(), L"", L"", [](HWND h) {
+                                               return ::GetDlgItem(h, kViewerEdit) != nullptr;
+                                           })) != nullptr; });
+            if (viewer) {
                 Pause(800);
                 Shot(L"agreement");
                 // A click elsewhere on the panel hides it again.
@@ -91,11 +105,15 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
 
-        gd::ClickControl(::GetDlgItem(panel, kClose));
-        if (HWND feedback = WaitForPair(tool.pid(), kSolved, 5000)) {
+        ClickUntil(::GetDlgItem(panel, kClose), [&] {
+            return !tool.Running() || gd::FindTopWindow(tool.pid(), L"", L"", [](HWND h) {
+                       return ::GetDlgItem(h, kSolved) != nullptr;
+                   }) != nullptr;
+        });
+        if (HWND feedback = tool.Running() ? WaitForPair(tool.pid(), kSolved, 5000) : nullptr) {
             Pause(300);
             Shot(L"feedback");
-            gd::ClickControl(::GetDlgItem(feedback, kSolved));
+            ClickUntil(::GetDlgItem(feedback, kSolved), [&] { return !::IsWindowVisible(feedback); });
         }
         status = tool.Wait(30000) ? 0 : 1;
         if (status) Shot(L"still-running");

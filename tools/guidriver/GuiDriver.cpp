@@ -132,17 +132,27 @@ std::map<int, Control> Children(HWND parent) {
 
 void MoveTo(int x, int y) {
     // Absolute input is in 1/65535ths of the screen and systems round it
-    // differently: aim, look where the pointer landed, and correct.
+    // differently: aim, wait until the pointer has landed, and correct. The
+    // pointer position can lag behind SendInput, so a correction is made only from
+    // a position that has stayed put.
     int aimX = x, aimY = y;
     for (int attempt = 0; attempt < 4; ++attempt) {
         SendMouse(MOUSEEVENTF_MOVE, aimX, aimY);
         POINT p{};
-        ::GetCursorPos(&p);
+        if (WaitFor([&] { ::GetCursorPos(&p); return p.x == x && p.y == y; }, 150, 5)) return;
+        POINT last{-100000, -100000};
+        WaitFor([&] {
+            ::GetCursorPos(&p);
+            const bool still = p.x == last.x && p.y == last.y;
+            last = p;
+            return still;
+        }, 500, 50);
         if (p.x == x && p.y == y) return;
         aimX += x - p.x;
         aimY += y - p.y;
     }
 }
+
 void ButtonDown() { SendMouse(MOUSEEVENTF_LEFTDOWN); }
 void ButtonUp() { SendMouse(MOUSEEVENTF_LEFTUP); }
 
