@@ -328,6 +328,10 @@ LRESULT CLUMAFWUChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_HOOK_LBUTTONDOWN:
         OnHookButtonDown();
         return 1;
+    case WM_LBUTTONDBLCLK:
+        // A quick second click on a link is a click of its own.
+        OnLButtonDown(static_cast<UINT>(wp), POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
+        return 0;
     default:
         return CLayeredChildDlg::WindowProc(msg, wp, lp);
     }
