@@ -10,7 +10,7 @@ prefix=$root/$winver-$dpi
 mkdir -p "$root"
 
 # Bump when the prefix set-up changes: older prefixes are then made anew.
-layout=2
+layout=3
 quiet() { "$@" >/dev/null 2>&1; }
 ready() { [ "$(cat "$1/.orv-ready" 2>/dev/null)" = "$layout" ]; }
 wine_in() { WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 WINELOADER=/usr/lib/wine/wine64 "${@:2}"; }
@@ -20,9 +20,10 @@ make_base() {
   WINEPREFIX=$base quiet wineserver -k || true
   rm -rf "$base"
   wine_in "$base" quiet /usr/lib/wine/wine64 wineboot -i
+  # The Sharp face: the plain one loses thin horizontal strokes at the dialogs' size.
   local subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-  wine_in "$base" quiet /usr/lib/wine/wine64 reg add "$subst" /v "宋体" /d "WenQuanYi Zen Hei" /f
-  wine_in "$base" quiet /usr/lib/wine/wine64 reg add "$subst" /v "SimSun" /d "WenQuanYi Zen Hei" /f
+  wine_in "$base" quiet /usr/lib/wine/wine64 reg add "$subst" /v "宋体" /d "WenQuanYi Zen Hei Sharp" /f
+  wine_in "$base" quiet /usr/lib/wine/wine64 reg add "$subst" /v "SimSun" /d "WenQuanYi Zen Hei Sharp" /f
   wine_in "$base" quiet /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d win10 /f
   # Unmanaged windows: without a window manager, Wine otherwise waits two seconds
   # for every window it hides.
