@@ -1,6 +1,8 @@
 #include "tests/hardening/HardeningSupport.h"
 
 #include <psapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -157,6 +159,52 @@ std::vector<std::wstring> LoadedModules(HANDLE process)
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
+}
+
+namespace {
+
+// Reads the command line from the process's own parameter block.
+std::wstring CommandLineOf(DWORD pid)
+{
+    using QueryFn = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    win::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (!process || !query)
+        return std::wstring();
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (query(process.get(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 || !basic.PebBaseAddress)
+        return std::wstring();
+    PEB peb = {};
+    RTL_USER_PROCESS_PARAMETERS parameters = {};
+    if (!::ReadProcessMemory(process.get(), basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+        !::ReadProcessMemory(process.get(), peb.ProcessParameters, &parameters, sizeof parameters, nullptr))
+        return std::wstring();
+    std::wstring line(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+    if (!line.empty() &&
+        !::ReadProcessMemory(process.get(), parameters.CommandLine.Buffer, &line[0], parameters.CommandLine.Length, nullptr))
+        return std::wstring();
+    return line;
+}
+
+}  // namespace
+
+std::vector<std::wstring> CommandLinesOf(const wchar_t* exeName)
+{
+    std::vector<std::wstring> lines;
+    win::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return lines;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (::CompareStringOrdinal(entry.szExeFile, -1, exeName, -1, TRUE) != CSTR_EQUAL)
+            continue;
+        const std::wstring line = CommandLineOf(entry.th32ProcessID);
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
 }
 
 bool IsKnownDll(const std::string& name)

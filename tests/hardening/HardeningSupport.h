@@ -53,6 +53,9 @@ std::vector<std::string> StaticImports(const std::wstring& path, bool* ok = null
 // Base names (lower case) of the modules loaded in a running process.
 std::vector<std::wstring> LoadedModules(HANDLE process);
 
+// The command lines of the running processes whose executable has this file name.
+std::vector<std::wstring> CommandLinesOf(const wchar_t* exeName);
+
 // Libraries every Windows version takes only from its own folder, whatever lies beside
 // the program (KnownDLLs, and ntdll, which is always mapped first).
 bool IsKnownDll(const std::string& name);
