@@ -289,9 +289,47 @@ void CLUMAFWUChildDlg::OnClose() {
         dlg.SetFeedbackLibrary(&m_feedback);
         dlg.DoModal();
     } else {
-        m_feedback.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
+        ReportPlainClose();
     }
     ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
+}
+
+DWORD WINAPI CLUMAFWUChildDlg::CloseReportThreadProc(LPVOID param) {
+    auto* self = static_cast<CLUMAFWUChildDlg*>(param);
+    try {
+        self->m_feedback.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
+    } catch (...) {
+    }
+    // Ends the waiting prompt if one was needed; the panel waits for this thread.
+    ::SendMessageW(self->m_hWnd, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
+    return 1;
+}
+
+void CLUMAFWUChildDlg::ReportPlainClose() {
+    // The library may take its time: the report runs on a thread of its own so that the
+    // window keeps answering, and one that takes more than a moment gets the waiting prompt.
+    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::CloseReportThreadProc, this, 0, nullptr);
+    if (!thread) {
+        m_feedback.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
+        return;
+    }
+    const ULONGLONG until = ::GetTickCount64() + 300;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD wait = now >= until ? 0 : static_cast<DWORD>(until - now);
+        if (::MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    if (::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+        delete m_pExecutePrompt;
+        m_pExecutePrompt = new CExecutePromptDlg();
+        m_pExecutePrompt->SetText(L"Cleaning up temporary files, please wait");
+        m_pExecutePrompt->m_fScale = m_fScale;
+        m_pExecutePrompt->DoModal();
+        ::WaitForSingleObject(thread, INFINITE);
+    }
+    ::CloseHandle(thread);
 }
 
 LRESULT CLUMAFWUChildDlg::OnRepairResult(WPARAM code) {

@@ -57,12 +57,14 @@ private:
     void CheckNewVersion();
     void OnRepair();
     void OnClose();
+    void ReportPlainClose();
     void OnAgreementClicked();
     void AgreementLinkStep(POINT screen);
     void HideViewer();
     void OnHookButtonDown();
     LRESULT OnRepairResult(WPARAM code);
     static DWORD WINAPI GatingThreadProc(LPVOID param);
+    static DWORD WINAPI CloseReportThreadProc(LPVOID param);
 
     RECT m_rcClient{};
     CDrawTextStatic m_stVersion;

@@ -1,0 +1,195 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/e2e/ToolRun.h"
+#include "tests/hardening/HardeningSupport.h"
+
+namespace gd = guidriver;
+using e2e::ToolRun;
+using hardening::Scratch;
+using hardening::Utf8;
+
+namespace {
+
+const wchar_t kInitFailedZh[] = L"工具初始化失败";
+const wchar_t kInitFailedEn[] = L"failed to build work enviroment.";
+
+bool Chinese()
+{
+    return e2e::SystemLanguage() == 1;
+}
+
+// Whether the window's thread takes a message within a second.
+bool Answers(HWND window)
+{
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000, &result) != 0;
+}
+
+std::wstring LibraryPath(const ToolRun& run)
+{
+    return run.Path(L"CorvelFeedbackInformation.dll");
+}
+
+// Closes the tool with its close button, answering the feedback question in the
+// Chinese interface. False when the close could not be pressed.
+bool PressClose(const ToolRun& run, HWND* feedback = nullptr)
+{
+    HWND close = run.PanelControl(IDC_CLOSE);
+    if (!close || !gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs))
+        return false;
+    gd::ClickControl(close);
+    if (!Chinese())
+        return true;
+    HWND dialog = run.WaitForDialogWith(IDC_SOLVED);
+    if (!dialog)
+        return false;
+    if (feedback)
+        *feedback = dialog;
+    HWND solved = ::GetDlgItem(dialog, IDC_SOLVED);
+    if (!gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs))
+        return false;
+    gd::ClickControl(solved);
+    return true;
+}
+
+}  // namespace
+
+TEST(BadFeedbackLibrary, EachEndsWithTheStartUpFailurePrompt)
+{
+    const std::wstring expected = Chinese() ? kInitFailedZh : kInitFailedEn;
+    const std::wstring library32 = hardening::TestBinFolder() + L"\\feedback32\\CorvelFeedbackInformation.dll";
+    const struct {
+        const char* name;
+        void (*spoil)(const std::wstring& path, const std::wstring& library32);
+    } cases[] = {
+        {"a 32-bit build",
+         [](const std::wstring& path, const std::wstring& library32) {
+             ASSERT_TRUE(::CopyFileW(library32.c_str(), path.c_str(), FALSE));
+         }},
+        {"cut off half-way",
+         [](const std::wstring& path, const std::wstring&) {
+             const std::string bytes = gd::ReadFileBytes(path);
+             ASSERT_TRUE(gd::WriteFileBytes(path, bytes.substr(0, bytes.size() / 2)));
+         }},
+        {"only its first kilobyte",
+         [](const std::wstring& path, const std::wstring&) {
+             ASSERT_TRUE(gd::WriteFileBytes(path, gd::ReadFileBytes(path).substr(0, 1024)));
+         }},
+        {"not a library", [](const std::wstring& path,
+                             const std::wstring&) { ASSERT_TRUE(gd::WriteFileBytes(path, "MZ this is no library\r\n")); }},
+        {"empty", [](const std::wstring& path, const std::wstring&) { ASSERT_TRUE(gd::WriteFileBytes(path, "")); }},
+        {"a folder",
+         [](const std::wstring& path, const std::wstring&) {
+             ASSERT_TRUE(::DeleteFileW(path.c_str()));
+             ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ToolRun run;
+        ASSERT_TRUE(run.Ready());
+        run.SetFeedback(e2e::kQuietFeedback);
+        c.spoil(LibraryPath(run), library32);
+        ASSERT_TRUE(run.Start());
+        HWND prompt = run.WaitForPrompt(e2e::kStartTimeoutMs);
+        ASSERT_NE(nullptr, prompt) << "no prompt";
+        EXPECT_EQ(expected, ToolRun::PromptText(prompt));
+        ASSERT_TRUE(run.ConfirmPrompt(prompt));
+        ASSERT_TRUE(run.WaitForExit(10000)) << "the tool did not end after its prompt";
+        EXPECT_EQ(0u, run.ExitCode()) << "a crash ends with another code";
+        EXPECT_TRUE(run.Journal().empty());
+    }
+}
+
+TEST(SlowFeedbackLibrary, TheCloseButtonShowsAWaitAndTheWindowKeepsAnswering)
+{
+    ToolRun run;
+    ASSERT_TRUE(run.Ready());
+    run.SetFeedback(e2e::kQuietFeedback);
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(nullptr, run.WaitForPanel());
+    ASSERT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"GetToolIsNewVersion") == 1; }, e2e::kWindowTimeoutMs));
+    // From now on every call into the library takes 10 s.
+    run.SetFeedback("open=0\ndelay_ms=10000\n");
+    HWND panel = run.Panel();
+
+    const ULONGLONG pressed = ::GetTickCount64();
+    ASSERT_TRUE(PressClose(run));
+    HWND progress = run.WaitForProgress(5000);
+    EXPECT_NE(nullptr, progress) << "no waiting prompt while the library takes its time";
+    // While the report runs the tool's windows go on answering.
+    int answered = 0, asked = 0;
+    while (run.Running() && ::GetTickCount64() - pressed < 8000) {
+        ++asked;
+        answered += Answers(panel);
+        e2e::Idle(1000);
+    }
+    EXPECT_EQ(asked, answered) << "the tool's window stopped answering while the library was called";
+    ASSERT_TRUE(run.WaitForExit(35000)) << "the tool did not end after the report";
+    EXPECT_EQ(0u, run.ExitCode());
+    EXPECT_EQ(1, run.JournalCount(L"CustomerFeedbackEx"));
+}
+
+TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
+{
+    Scratch parent(L"orv hostile e2e ");
+    // A neighbour that must survive everything the tool does at exit.
+    ASSERT_TRUE(gd::WriteFileBytes(parent / L"neighbour.txt", "stay"));
+    ASSERT_TRUE(e2e::DeleteToolLog());
+    const struct {
+        const wchar_t* name;
+        bool repairs;
+    } cases[] = {
+        {L"R&D (1) 修复 ^!", false},
+        {L"R&D (1) 修复 ^", true},
+    };
+    // Kept until the end: a run removes its copy when it goes.
+    std::vector<std::unique_ptr<ToolRun>> runs;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.name));
+        runs.push_back(std::make_unique<ToolRun>(c.name, parent.Path()));
+        ToolRun& run = *runs.back();
+        ASSERT_TRUE(run.Ready());
+        run.SetFeedback(e2e::kQuietFeedback);
+        run.SetSimulator("mode=quiet,success\n");
+        ASSERT_TRUE(run.Start());
+        ASSERT_NE(nullptr, run.WaitForPanel());
+        HWND repair = run.PanelControl(IDC_REPAIR);
+        ASSERT_TRUE(gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs));
+        gd::ClickControl(repair);
+        HWND prompt = run.WaitForPrompt(30000);
+        ASSERT_NE(nullptr, prompt) << "no outcome";
+        const std::wstring text = ToolRun::PromptText(prompt);
+        const std::wstring ran = gd::FileExists(run.Path(L"LUMAFWU\\LUMAFWU.ran")) ? L"ran" : L"";
+        ASSERT_TRUE(run.ConfirmPrompt(prompt));
+        if (c.repairs) {
+            EXPECT_EQ(L"ran", ran);
+            // The English prompt shows the firmware tool's text, which ends in its verdict.
+            EXPECT_EQ(Chinese() ? L"修复成功" : L"Success", Chinese() ? text : text.substr(text.rfind(L'\n') + 1));
+        } else {
+            EXPECT_EQ(L"", ran) << "the firmware tool must not run from this folder";
+            if (Chinese()) {
+                EXPECT_EQ(L"修复失败", text);
+            }
+            ASSERT_TRUE(gd::WaitFor([] { return !e2e::ToolLogRecords().empty(); }, 5000));
+            EXPECT_EQ(std::vector<std::wstring>{Chinese() ? L"执行修复命令失败" : L"Failed to call the firmware tool"},
+                      e2e::ToolLogRecords());
+        }
+        ASSERT_TRUE(PressClose(run));
+        ASSERT_TRUE(run.WaitForExit(15000));
+        EXPECT_EQ(0u, run.ExitCode());
+        // Shell characters in its path: the clean-up leaves the folder alone.
+        EXPECT_TRUE(run.ChildProcesses(L"cmd.exe").empty());
+    }
+    e2e::Idle(4000);
+    EXPECT_EQ("stay", gd::ReadFileBytes(parent / L"neighbour.txt"));
+    for (const auto& c : cases)
+        EXPECT_TRUE(gd::FileExists(parent / c.name + L"\\FastMendLUMAFWU.exe"));
+}
