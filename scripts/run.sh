@@ -31,6 +31,7 @@ else
   source scripts/xvfb.sh
   orv_xvfb_start
   trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"' EXIT
+  printf 'open=0\n' > "$copy/CorvelFeedbackInformation.ini"
   screens=$root/build/screens
   mkdir -p "$screens"
   lang=${ORV_LANG:-zh_CN.UTF-8}

@@ -24,6 +24,8 @@ for lang in zh_CN en_US; do
   rm -rf "$(dirname "$copy")"
   mkdir -p "$(dirname "$copy")"
   cp -r build/dist "$copy"
+  # The feedback stand-in opens no browser in a scripted run.
+  printf 'open=0\n' > "$copy/CorvelFeedbackInformation.ini"
   ORV_LANG=$lang.UTF-8 scripts/wine-run.sh build/bin/orv_demo.exe "$(winpath "$copy")" "$(winpath "$raw")" "$lang" || true
 done
 # Layered backs show black without a compositor: crop to what is not black.
