@@ -146,9 +146,11 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
     const struct {
         const wchar_t* name;
         bool repairs;
+        bool removed;
     } cases[] = {
-        {L"R&D (1) 修复 ^!", false},
-        {L"R&D (1) 修复 ^", true},
+        {L"R&D (1) 修复 ^!", false, false},
+        {L"R&D (1) 修复 ^", true, false},
+        {L"Orvane 修复 1", true, true},
     };
     // Kept until the end: a run removes its copy when it goes.
     std::vector<std::unique_ptr<ToolRun>> runs;
@@ -183,13 +185,29 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
                       e2e::ToolLogRecords());
         }
         ASSERT_TRUE(PressClose(run));
-        ASSERT_TRUE(run.WaitForExit(15000));
+        std::vector<std::wstring> cleanups;
+        ASSERT_TRUE(gd::WaitFor(
+            [&] {
+                for (const std::wstring& line : hardening::CommandLinesOf(L"cmd.exe")) {
+                    if (line.find(L"rmdir") != std::wstring::npos)
+                        cleanups.push_back(line);
+                }
+                return !run.Running();
+            },
+            15000));
         EXPECT_EQ(0u, run.ExitCode());
-        // Shell characters in its path: the clean-up leaves the folder alone.
-        EXPECT_TRUE(run.ChildProcesses(L"cmd.exe").empty());
+        if (c.removed) {
+            // The clean-up without the user's AutoRun commands, on exactly this folder, quoted.
+            ASSERT_FALSE(cleanups.empty());
+            const std::wstring expected = L"/D /C timeout /t 3 /nobreak & rmdir /s /q \"" + run.Folder() + L"\"";
+            EXPECT_NE(std::wstring::npos, cleanups.front().find(expected)) << Utf8(cleanups.front());
+        } else {
+            // Shell characters in its path: the clean-up leaves the folder alone.
+            EXPECT_TRUE(cleanups.empty());
+        }
     }
-    e2e::Idle(4000);
+    ASSERT_TRUE(gd::WaitFor([&] { return !gd::FileExists(parent / cases[2].name); }, 8000));
     EXPECT_EQ("stay", gd::ReadFileBytes(parent / L"neighbour.txt"));
     for (const auto& c : cases)
-        EXPECT_TRUE(gd::FileExists(parent / c.name + L"\\FastMendLUMAFWU.exe"));
+        EXPECT_EQ(!c.removed, gd::FileExists(parent / c.name + L"\\FastMendLUMAFWU.exe")) << Utf8(c.name);
 }
