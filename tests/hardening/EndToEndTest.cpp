@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,21 @@ bool Answers(HWND window)
 {
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000, &result) != 0;
+}
+
+// The whole text of a control of another process (the driver reads the first 1023
+// characters only).
+std::wstring FullText(HWND control)
+{
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return std::wstring();
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG, 5000,
+                          &got);
+    text.resize(got);
+    return text;
 }
 
 std::wstring LibraryPath(const ToolRun& run)
@@ -210,4 +226,34 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
     EXPECT_EQ("stay", gd::ReadFileBytes(parent / L"neighbour.txt"));
     for (const auto& c : cases)
         EXPECT_EQ(!c.removed, gd::FileExists(parent / c.name + L"\\FastMendLUMAFWU.exe")) << Utf8(c.name);
+}
+
+TEST(ChattyFirmwareTool, TheOutcomePromptComesInBoundedTimeAndCloses)
+{
+    ToolRun run;
+    ASSERT_TRUE(run.Ready());
+    run.SetFeedback(e2e::kQuietFeedback);
+    // 4 MB of console output in one go, then a log that says Success.
+    run.SetSimulator("mode=quiet,success,bytes:4194304\n");
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(nullptr, run.WaitForPanel());
+    HWND repair = run.PanelControl(IDC_REPAIR);
+    ASSERT_TRUE(gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs));
+    const ULONGLONG pressed = ::GetTickCount64();
+    gd::ClickControl(repair);
+    HWND prompt = run.WaitForPrompt(45000);
+    ASSERT_NE(nullptr, prompt) << "no outcome";
+    const ULONGLONG took = ::GetTickCount64() - pressed;
+    std::cout << "4 MB of output: outcome after " << took << " ms\n";
+    EXPECT_LT(took, 30000u);
+    const std::wstring text = FullText(::GetDlgItem(prompt, IDC_PROMPT_TEXT));
+    if (Chinese()) {
+        EXPECT_EQ(L"修复成功", text);
+    } else {
+        EXPECT_EQ(L"Success", text.substr(text.rfind(L'\n') + 1));
+        EXPECT_LT(text.size(), 140000u);
+    }
+    EXPECT_TRUE(Answers(prompt));
+    ASSERT_TRUE(run.ConfirmPrompt(prompt));
+    EXPECT_TRUE(Answers(run.Panel()));
 }
