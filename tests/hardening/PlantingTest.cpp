@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/e2e/ToolRun.h"
 #include "tests/hardening/HardeningSupport.h"
 #include "tools/guidriver/GuiDriver.h"
 
@@ -109,14 +110,6 @@ DWORD RunToEnd(const std::wstring& exe, const std::wstring& args, const std::wst
     return p.ExitCode();
 }
 
-HWND WaitForPair(DWORD pid, int control, DWORD timeoutMs)
-{
-    HWND child = gd::WaitForWindowWithControl(pid, control, timeoutMs);
-    if (child)
-        gd::WaitForProp(::GetWindow(child, GW_OWNER), L"Orvane.PairSettled", 3000);
-    return child;
-}
-
 struct ScenarioResult {
     bool panel = false;
     bool outcome = false;
@@ -125,37 +118,39 @@ struct ScenarioResult {
 };
 
 // The tool started from its folder (as Explorer starts it), one repair, then closed
-// with its feedback question answered. Records which modules it had loaded.
-ScenarioResult RunTool(const std::wstring& folder)
+// with its feedback question answered (in the Chinese interface). Records which
+// modules it had loaded.
+ScenarioResult RunTool(e2e::ToolRun& run)
 {
     ScenarioResult r;
-    gd::Process tool;
-    if (!tool.Start(folder + L"\\FastMendLUMAFWU.exe", L"", folder))
+    if (!run.Start())
         return r;
     const auto collect = [&] {
-        for (const std::wstring& m : LoadedModules(tool.handle()))
+        for (const std::wstring& m : LoadedModules(run.Handle()))
             r.modules.insert(m);
     };
-    HWND panel = WaitForPair(tool.pid(), IDC_REPAIR, 30000);
-    r.panel = panel != nullptr;
-    if (panel) {
+    r.panel = run.WaitForPanel() != nullptr;
+    HWND repair = run.PanelControl(IDC_REPAIR);
+    if (r.panel && gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs)) {
         collect();
-        gd::ClickControl(::GetDlgItem(panel, IDC_REPAIR));
-        if (HWND outcome = WaitForPair(tool.pid(), IDC_PROMPT_FIRST, 30000)) {
+        gd::ClickControl(repair);
+        if (HWND outcome = run.WaitForPrompt(30000)) {
             r.outcome = true;
             collect();
-            gd::ClickControl(::GetDlgItem(outcome, IDC_PROMPT_FIRST));
-            gd::WaitForGone(outcome, 5000);
+            run.ConfirmPrompt(outcome);
         }
-        gd::ClickControl(::GetDlgItem(panel, IDC_CLOSE));
-        if (HWND feedback = WaitForPair(tool.pid(), IDC_SOLVED, 5000)) {
-            collect();
-            gd::ClickControl(::GetDlgItem(feedback, IDC_SOLVED));
+        HWND close = run.PanelControl(IDC_CLOSE);
+        if (gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs)) {
+            gd::ClickControl(close);
+            if (HWND feedback = run.WaitForDialogWith(IDC_SOLVED, 5000)) {
+                collect();
+                HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);
+                if (gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs))
+                    gd::ClickControl(solved);
+            }
         }
     }
-    r.ended = tool.Wait(30000);
-    if (!r.ended)
-        tool.Kill();
+    r.ended = run.WaitForExit(30000);
     return r;
 }
 
@@ -217,11 +212,12 @@ TEST(Planting, TheToolLoadsNoLibraryFromItsFolder)
                                      return std::find(wineOnly.begin(), wineOnly.end(), n) != wineOnly.end();
                                  }),
                   planted.end());
-    Scratch base(L"orv plant ");
     Scratch markers(L"orv markers ");
-    const std::wstring folder = base / L"Orvane 修复";
-    ASSERT_TRUE(gd::CopyTree(DistFolder(), folder));
-    gd::WriteFileBytes(folder + L"\\LUMAFWU\\LUMAFWU.behavior", "mode=quiet,success\ndelay_ms=0\n");
+    e2e::ToolRun tool(L"Orvane 修复");
+    ASSERT_TRUE(tool.Ready());
+    tool.SetFeedback(e2e::kQuietFeedback);
+    tool.SetSimulator("mode=quiet,success\ndelay_ms=0\n");
+    const std::wstring folder = tool.Folder();
     // A feedback library that itself imports winmm.dll: its dependencies must come from
     // the system folder too.
     ASSERT_TRUE(::CopyFileW((TestBinFolder() + L"\\feedback_winmm\\CorvelFeedbackInformation.dll").c_str(),
@@ -230,7 +226,7 @@ TEST(Planting, TheToolLoadsNoLibraryFromItsFolder)
     ScenarioResult run;
     {
         ScopedEnv markerDir(L"ORV_MARKER_DIR", markers.Path());
-        run = RunTool(folder);
+        run = RunTool(tool);
     }
     EXPECT_TRUE(run.panel);
     EXPECT_TRUE(run.outcome);
