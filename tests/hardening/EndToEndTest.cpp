@@ -205,7 +205,7 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
         ASSERT_TRUE(gd::WaitFor(
             [&] {
                 for (const std::wstring& line : hardening::CommandLinesOf(L"cmd.exe")) {
-                    if (line.find(L"rmdir") != std::wstring::npos)
+                    if (line.find(L"rmdir") != std::wstring::npos && line.find(parent.Path()) != std::wstring::npos)
                         cleanups.push_back(line);
                 }
                 return !run.Running();

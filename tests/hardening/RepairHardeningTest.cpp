@@ -231,8 +231,9 @@ struct RunSeen {
 };
 
 // One run of the real repair code against the tool in folder, its records going to
-// logBase, while the command lines of the cmd.exe processes it starts are watched.
-RunSeen RunRepairIn(const std::wstring& folder, const std::wstring& logBase)
+// logBase, while the command lines of the cmd.exe processes that name watched (other
+// tests may run theirs meanwhile) are collected.
+RunSeen RunRepairIn(const std::wstring& folder, const std::wstring& logBase, const std::wstring& watched)
 {
     RunSeen seen;
     spine_test::TestPanel panel;
@@ -251,7 +252,7 @@ RunSeen RunRepairIn(const std::wstring& folder, const std::wstring& logBase)
         [&] {
             if (::GetTickCount64() >= nextLook) {
                 for (const std::wstring& line : hardening::CommandLinesOf(L"cmd.exe")) {
-                    if (line.find(L"LUMAFWU") != std::wstring::npos)
+                    if (line.find(watched) != std::wstring::npos)
                         seen.cmdLines.insert(line);
                 }
                 nextLook = ::GetTickCount64() + 100;
@@ -358,7 +359,7 @@ TEST(HostileFolders, TheFirmwareToolRunsInExactlyItsFolderOrNothingRuns)
         }
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(tool.Lumafwu().c_str()));
         Scratch logBase(L"orv hostile log ");
-        const RunSeen seen = RunRepairIn(c.folder, logBase.Path());
+        const RunSeen seen = RunRepairIn(c.folder, logBase.Path(), parent.Path());
         ASSERT_TRUE(seen.ended);
         EXPECT_EQ(2u, seen.messages);
 
