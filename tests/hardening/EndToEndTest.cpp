@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
@@ -54,25 +55,31 @@ std::wstring LibraryPath(const ToolRun& run)
 }
 
 // Closes the tool with its close button, answering the feedback question in the
-// Chinese interface. False when the close could not be pressed.
-bool PressClose(const ToolRun& run, HWND* feedback = nullptr)
+// Chinese interface. Empty when done, else the step that failed.
+std::string PressClose(const ToolRun& run)
 {
     HWND close = run.PanelControl(IDC_CLOSE);
-    if (!close || !gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs))
-        return false;
+    if (!close || !gd::WaitUntilHittable(close, e2e::kWindowTimeoutMs))
+        return "the close button cannot be hit";
+    const bool enabled = ::IsWindowEnabled(run.Panel()) && ::IsWindowEnabled(run.Back());
     gd::ClickControl(close);
     if (!Chinese())
-        return true;
+        return std::string();
     HWND dialog = run.WaitForDialogWith(IDC_SOLVED);
-    if (!dialog)
-        return false;
-    if (feedback)
-        *feedback = dialog;
+    if (!dialog) {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR token = 0;
+        Gdiplus::GdiplusStartup(&token, &input, nullptr);
+        gd::SaveScreenshot(gd::ScreensFolder() + L"\\hardening-no-feedback.png");
+        Gdiplus::GdiplusShutdown(token);
+        return std::string(enabled ? "no feedback question" : "no feedback question (clicked while the panel was disabled)") +
+               (run.Running() ? ", still running" : ", ended");
+    }
     HWND solved = ::GetDlgItem(dialog, IDC_SOLVED);
-    if (!gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs))
-        return false;
+    if (!gd::WaitUntilHittable(solved, e2e::kWindowTimeoutMs))
+        return "the answer cannot be hit";
     gd::ClickControl(solved);
-    return true;
+    return std::string();
 }
 
 }  // namespace
@@ -137,7 +144,7 @@ TEST(SlowFeedbackLibrary, TheCloseButtonShowsAWaitAndTheWindowKeepsAnswering)
     HWND panel = run.Panel();
 
     const ULONGLONG pressed = ::GetTickCount64();
-    ASSERT_TRUE(PressClose(run));
+    ASSERT_EQ("", PressClose(run));
     HWND progress = run.WaitForProgress(5000);
     EXPECT_NE(nullptr, progress) << "no waiting prompt while the library takes its time";
     // While the report runs the tool's windows go on answering.
@@ -186,7 +193,13 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
         ASSERT_NE(nullptr, prompt) << "no outcome";
         const std::wstring text = ToolRun::PromptText(prompt);
         const std::wstring ran = gd::FileExists(run.Path(L"LUMAFWU\\LUMAFWU.ran")) ? L"ran" : L"";
+        const std::string ranBefore = gd::ReadFileBytes(run.Path(L"LUMAFWU\\LUMAFWU.ran"));
         ASSERT_TRUE(run.ConfirmPrompt(prompt));
+        if (HWND again = run.WaitForPrompt(4000)) {
+            ADD_FAILURE() << "a second outcome prompt; before: " << ranBefore
+                          << " now: " << gd::ReadFileBytes(run.Path(L"LUMAFWU\\LUMAFWU.ran")) << " same window "
+                          << (again == prompt);
+        }
         if (c.repairs) {
             EXPECT_EQ(L"ran", ran);
             // The English prompt shows the firmware tool's text, which ends in its verdict.
@@ -200,7 +213,7 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
             EXPECT_EQ(std::vector<std::wstring>{Chinese() ? L"执行修复命令失败" : L"Failed to call the firmware tool"},
                       e2e::ToolLogRecords());
         }
-        ASSERT_TRUE(PressClose(run));
+        ASSERT_EQ("", PressClose(run));
         std::vector<std::wstring> cleanups;
         ASSERT_TRUE(gd::WaitFor(
             [&] {
@@ -256,4 +269,31 @@ TEST(ChattyFirmwareTool, TheOutcomePromptComesInBoundedTimeAndCloses)
     EXPECT_TRUE(Answers(prompt));
     ASSERT_TRUE(run.ConfirmPrompt(prompt));
     EXPECT_TRUE(Answers(run.Panel()));
+}
+
+TEST(RepairTwice, ADoubleClickStartsOneRepair)
+{
+    ToolRun run;
+    ASSERT_TRUE(run.Ready());
+    run.SetFeedback(e2e::kQuietFeedback);
+    run.SetSimulator("mode=success\ndelay_ms=3000\n");
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(nullptr, run.WaitForPanel());
+    HWND repair = run.PanelControl(IDC_REPAIR);
+    ASSERT_TRUE(gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs));
+    RECT r{};
+    ::GetWindowRect(repair, &r);
+    const POINT at = gd::Centre(r);
+    gd::MoveTo(at.x, at.y);
+    e2e::Idle(300);
+    for (int i = 0; i < 2; ++i) {
+        gd::ButtonDown();
+        gd::ButtonUp();
+    }
+    HWND prompt = run.WaitForPrompt(30000);
+    ASSERT_NE(nullptr, prompt);
+    EXPECT_TRUE(run.Running());
+    ASSERT_TRUE(run.ConfirmPrompt(prompt));
+    EXPECT_EQ(nullptr, run.WaitForPrompt(8000)) << "a second outcome: the second click started another repair";
+    EXPECT_TRUE(run.Running());
 }
