@@ -142,7 +142,13 @@ ScenarioResult RunTool(e2e::ToolRun& run)
         HWND close = run.PanelControl(IDC_CLOSE);
         if (gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs)) {
             gd::ClickControl(close);
-            if (HWND feedback = run.WaitForDialogWith(IDC_SOLVED, 5000)) {
+            HWND feedback = run.WaitForDialogWith(IDC_SOLVED, 5000);
+            if (!feedback && run.Running()) {
+                // A lost click (see ToolRun::ConfirmPrompt): once more.
+                gd::ClickControl(close);
+                feedback = run.WaitForDialogWith(IDC_SOLVED, 5000);
+            }
+            if (feedback) {
                 collect();
                 HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);
                 if (gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs))
