@@ -20,6 +20,9 @@ const wchar_t kInitFailedEn[] = L"failed to build work enviroment.";
 const wchar_t kAgreeText[] = L"同意《Corvel服务工具使用许可协议》";
 const wchar_t kFeedbackText[] = L"反馈问题";
 
+// A call into the feedback library taking longer than this gets a progress prompt.
+constexpr DWORD kLibraryGraceMs = 300;
+
 void Place(CWnd& w, const RECT& r) { w.MoveWindow(r, TRUE); }
 
 }  // namespace
@@ -96,7 +99,9 @@ void CLUMAFWUChildDlg::InitWorkEnvironment() {
     if (!CMouseHook::SetTarget(m_hWnd)) FailAndExit(kInitFailedZh, kInitFailedEn);
     if (!CMouseHook::Install()) FailAndExit(kInitFailedZh, kInitFailedEn);
     if (!m_feedback.Load()) FailAndExit(kInitFailedZh, kInitFailedEn);
-    if (!m_feedback.InitFreedbackDll()) FailAndExit(kInitFailedZh, kInitFailedEn);
+    const int ready = CallLibrary([](const CFeedbackLibrary& library) { return library.InitFreedbackDll(); },
+                                  L"正在初始化，请稍等", L"Preparing the tool, please wait");
+    if (!ready) FailAndExit(kInitFailedZh, kInitFailedEn);
 }
 
 void CLUMAFWUChildDlg::LayoutControls(int first) {
@@ -185,7 +190,10 @@ void CLUMAFWUChildDlg::OnTimer(UINT_PTR id) {
 }
 
 void CLUMAFWUChildDlg::CheckNewVersion() {
-    if (m_feedback.GetToolIsNewVersion(kFeedbackToolId, kFeedbackToolVersion) != 3) return;
+    const int answer = CallLibrary(
+        [](const CFeedbackLibrary& library) { return library.GetToolIsNewVersion(kFeedbackToolId, kFeedbackToolVersion); },
+        L"正在检查新版本，请稍等", L"Checking for a new version, please wait");
+    if (answer != 3) return;
     auto* prompt = new CPromptDlg(this);
     prompt->m_nLanguage = m_nLanguage;
     prompt->m_fScale = m_fScale;
@@ -195,7 +203,8 @@ void CLUMAFWUChildDlg::CheckNewVersion() {
     prompt->SetButtonMode(3);
     prompt->DoModal();
     delete prompt;
-    m_feedback.OpenToolDownUrl();
+    CallLibrary([](const CFeedbackLibrary& library) { return library.OpenToolDownUrl(); }, L"正在打开下载页面，请稍等",
+                L"Opening the download page, please wait");
     ::ExitProcess(0);
 }
 
@@ -210,7 +219,9 @@ void CLUMAFWUChildDlg::OnLButtonDown(UINT flags, POINT pt) {
     ::ClientToScreen(m_hWnd, &screen);
     // Hidden links (the English interface) take no clicks.
     if (m_stFeedbackLink.IsWindowVisible() && m_stFeedbackLink.HitTest(screen.x, screen.y)) {
-        m_feedback.FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion);
+        CallLibrary(
+            [](const CFeedbackLibrary& library) { return library.FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion); },
+            L"正在打开反馈页面，请稍等", L"Opening the feedback page, please wait");
     }
     AgreementLinkStep(screen);
     CLayeredChildDlg::OnLButtonDown(flags, pt);
@@ -294,42 +305,78 @@ void CLUMAFWUChildDlg::OnClose() {
     ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
 }
 
-DWORD WINAPI CLUMAFWUChildDlg::CloseReportThreadProc(LPVOID param) {
-    auto* self = static_cast<CLUMAFWUChildDlg*>(param);
-    try {
-        self->m_feedback.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
-    } catch (...) {
-    }
-    // Ends the waiting prompt if one was needed; the panel waits for this thread.
-    ::SendMessageW(self->m_hWnd, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
-    return 1;
+void CLUMAFWUChildDlg::ReportPlainClose() {
+    CallLibrary(
+        [](const CFeedbackLibrary& library) {
+            return library.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
+        },
+        L"正在清理临时文件，请稍等", L"Cleaning up temporary files, please wait");
 }
 
-void CLUMAFWUChildDlg::ReportPlainClose() {
-    // The library may take its time: the report runs on a thread of its own so that the
-    // window keeps answering, and one that takes more than a moment gets the waiting prompt.
-    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::CloseReportThreadProc, this, 0, nullptr);
-    if (!thread) {
-        m_feedback.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, MakeFeedbackTimeText().c_str());
-        return;
+struct CLUMAFWUChildDlg::LibraryCall {
+    CLUMAFWUChildDlg* panel = nullptr;
+    std::function<int(const CFeedbackLibrary&)> call;
+    int result = 0;
+    volatile LONG done = 0;
+    CExecutePromptDlg* prompt = nullptr;
+};
+
+DWORD WINAPI CLUMAFWUChildDlg::LibraryCallThreadProc(LPVOID param) {
+    auto* job = static_cast<LibraryCall*>(param);
+    try {
+        job->result = job->call(job->panel->m_feedback);
+    } catch (...) {
+        job->result = 0;
     }
-    const ULONGLONG until = ::GetTickCount64() + 300;
+    ::InterlockedExchange(&job->done, 1);
+    ::SendMessageW(job->panel->m_hWnd, WM_LIBRARY_CALL_DONE, 0, reinterpret_cast<LPARAM>(job));
+    return 0;
+}
+
+namespace {
+
+// Waits for a thread while taking the messages other threads send to this one (the
+// thread's last act is such a message). True when the thread ended in time.
+bool WaitTakingSentMessages(HANDLE thread, DWORD timeoutMs) {
+    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
     for (;;) {
-        const ULONGLONG now = ::GetTickCount64();
-        const DWORD wait = now >= until ? 0 : static_cast<DWORD>(until - now);
-        if (::MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) break;
+        DWORD wait = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG now = ::GetTickCount64();
+            wait = now >= until ? 0 : static_cast<DWORD>(until - now);
+        }
+        const DWORD r = ::MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0) return true;
+        if (r != WAIT_OBJECT_0 + 1) return false;
         MSG msg;
         ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    if (::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
-        delete m_pExecutePrompt;
-        m_pExecutePrompt = new CExecutePromptDlg();
-        m_pExecutePrompt->SetText(L"Cleaning up temporary files, please wait");
-        m_pExecutePrompt->m_fScale = m_fScale;
-        m_pExecutePrompt->DoModal();
-        ::WaitForSingleObject(thread, INFINITE);
+}
+
+}  // namespace
+
+int CLUMAFWUChildDlg::CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh,
+                                  const wchar_t* en) {
+    LibraryCall job;
+    job.panel = this;
+    job.call = std::move(call);
+    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::LibraryCallThreadProc, &job, 0, nullptr);
+    if (!thread) return job.call(m_feedback);
+
+    LibraryCall* outer = m_pLibraryCall;
+    m_pLibraryCall = &job;
+    if (!WaitTakingSentMessages(thread, kLibraryGraceMs) && ::InterlockedCompareExchange(&job.done, 0, 0) == 0) {
+        CExecutePromptDlg prompt;
+        prompt.SetText(m_nLanguage == 1 ? zh : en);
+        prompt.m_fScale = m_fScale;
+        job.prompt = &prompt;
+        prompt.DoModal();
+        job.prompt = nullptr;
     }
+    WaitTakingSentMessages(thread, INFINITE);
     ::CloseHandle(thread);
+    m_pLibraryCall = outer;
+    return job.result;
 }
 
 LRESULT CLUMAFWUChildDlg::OnRepairResult(WPARAM code) {
@@ -351,7 +398,10 @@ BOOL CLUMAFWUChildDlg::OnCommand(WPARAM wp, LPARAM lp) {
     case IDC_CLOSE: OnClose(); return TRUE;
     case IDC_MINIMIZE: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return TRUE;
     case IDC_REPAIR: OnRepair(); return TRUE;
-    case IDC_MORE_TOOLS: m_feedback.OpenUrl(kKnowledgeBaseMoreToolsUrl); return TRUE;
+    case IDC_MORE_TOOLS:
+        CallLibrary([](const CFeedbackLibrary& library) { return library.OpenUrl(kKnowledgeBaseMoreToolsUrl); },
+                    L"正在打开网页，请稍等", L"Opening the page, please wait");
+        return TRUE;
     default: return FALSE;
     }
 }
@@ -360,6 +410,12 @@ LRESULT CLUMAFWUChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_EXECUTE_PROMPT_CLOSE:
         if (m_pExecutePrompt) m_pExecutePrompt->Close();
+        return 1;
+    case WM_LIBRARY_CALL_DONE:
+        // Only the call under way may close its prompt.
+        if (m_pLibraryCall && reinterpret_cast<LibraryCall*>(lp) == m_pLibraryCall && m_pLibraryCall->prompt) {
+            m_pLibraryCall->prompt->Close();
+        }
         return 1;
     case WM_REPAIR_RESULT:
         return OnRepairResult(wp);

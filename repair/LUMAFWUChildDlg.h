@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include <functional>
 #include <string>
 
 #include "dialogs/DialogPair.h"
@@ -58,13 +59,18 @@ private:
     void OnRepair();
     void OnClose();
     void ReportPlainClose();
+    struct LibraryCall;
+    // Makes one call into the feedback library on a thread of its own, so that a slow
+    // library never freezes the window; when the call takes more than a moment, a
+    // progress prompt with the given text shows until it returns. Returns the call's result.
+    int CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh, const wchar_t* en);
     void OnAgreementClicked();
     void AgreementLinkStep(POINT screen);
     void HideViewer();
     void OnHookButtonDown();
     LRESULT OnRepairResult(WPARAM code);
     static DWORD WINAPI GatingThreadProc(LPVOID param);
-    static DWORD WINAPI CloseReportThreadProc(LPVOID param);
+    static DWORD WINAPI LibraryCallThreadProc(LPVOID param);
 
     RECT m_rcClient{};
     CDrawTextStatic m_stVersion;
@@ -79,5 +85,6 @@ private:
     CMouseHook m_hook;
     CRepairContext m_repair;
     CExecutePromptDlg* m_pExecutePrompt = nullptr;
+    LibraryCall* m_pLibraryCall = nullptr;
     CTooltipDlg* m_pTooltip = nullptr;
 };

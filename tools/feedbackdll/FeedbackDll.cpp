@@ -165,7 +165,6 @@ void Journal(const wchar_t* name, std::initializer_list<std::wstring> args)
     if (file) {
         DWORD written = 0;
         ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
-        ::FlushFileBuffers(file.get());
     }
     ::ReleaseSRWLockExclusive(&g_journalLock);
 }
