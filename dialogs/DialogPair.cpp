@@ -81,15 +81,8 @@ bool CLayeredBackDlg::DrawLayeredBack(UINT pngId, int width, int height) {
     // whatever the depth of the screen.
     win::WindowDC windowDc(m_hWnd);
     win::MemoryDC memDc(windowDc.get());
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    win::Bitmap dib(::CreateDIBSection(windowDc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    win::Bitmap dib = win::CreateTopDownDib(windowDc.get(), width, height, &bits);
     if (!memDc || !dib || !bits) return false;
     win::ScopedSelect select(memDc.get(), dib.get());
     if (!CopyPremultiplied(m_pBkImage, width, height, bits)) {

@@ -36,6 +36,28 @@ using Brush = GdiObject<HBRUSH>;
 using Pen = GdiObject<HPEN>;
 using Bitmap = GdiObject<HBITMAP>;
 
+// A 32-bit top-down DIB's header: rows from the top, one DWORD per pixel (BGRA).
+inline BITMAPINFO TopDownDibInfo(int width, int height) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+// A 32-bit top-down DIB section and its pixels (null on failure), such as the
+// premultiplied image of a layered window.
+inline Bitmap CreateTopDownDib(HDC dc, int width, int height, void** bits) {
+    const BITMAPINFO bi = TopDownDibInfo(width, height);
+    *bits = nullptr;
+    Bitmap dib(::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0));
+    if (!dib) *bits = nullptr;
+    return dib;
+}
+
 // GetDC/ReleaseDC for a window (or the screen with a null window).
 class WindowDC {
 public:

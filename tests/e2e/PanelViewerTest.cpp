@@ -32,10 +32,7 @@ void ClickAt(int x, int y) { gd::Click(x, y); }
 TEST(Viewer, TheLinkTogglesItAndClicksElsewhereHideIt) {
     ASSERT_EQ(e2e::SystemLanguage(), 1);
     ToolRun run;
-    ASSERT_TRUE(run.Ready());
-    run.SetFeedback(e2e::kQuietFeedback);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForPanel(), nullptr);
+    ASSERT_EQ(run.StartQuiet(), "");
     HWND link = run.PanelControl(IDC_AGREEMENT_LINK);
     ASSERT_TRUE(gd::WaitUntilHittable(link, e2e::kSettleTimeoutMs));
     EXPECT_EQ(FindViewer(run.Pid()), nullptr) << "the viewer is made on the first click only";
@@ -83,10 +80,7 @@ TEST(Viewer, TheLinkTogglesItAndClicksElsewhereHideIt) {
 TEST(ViewerEnglish, IsNeverCreated) {
     ASSERT_EQ(e2e::SystemLanguage(), 0);
     ToolRun run;
-    ASSERT_TRUE(run.Ready());
-    run.SetFeedback(e2e::kQuietFeedback);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForPanel(), nullptr);
+    ASSERT_EQ(run.StartQuiet(), "");
     HWND link = run.PanelControl(IDC_AGREEMENT_LINK);
     ASSERT_NE(link, nullptr);
     EXPECT_FALSE(::IsWindowVisible(link));
@@ -102,10 +96,7 @@ TEST(ViewerEnglish, IsNeverCreated) {
 TEST(ChineseClose, AsksTheQuestionAndClosesOnlyAfterTheAnswer) {
     ASSERT_EQ(e2e::SystemLanguage(), 1);
     ToolRun run;
-    ASSERT_TRUE(run.Ready());
-    run.SetFeedback(e2e::kQuietFeedback);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForPanel(), nullptr);
+    ASSERT_EQ(run.StartQuiet(), "");
     HWND close = run.PanelControl(IDC_CLOSE);
     ASSERT_TRUE(gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs));
     gd::ClickControl(close);

@@ -92,10 +92,7 @@ int Count(const std::vector<e2e::JournalEntry>& journal, const std::wstring& nam
 
 TEST(SystemMenu, HoldsTheAboutItemBelowASeparatorAndOpensTheAboutBox) {
     ToolRun run;
-    ASSERT_TRUE(run.Ready());
-    run.SetFeedback(e2e::kQuietFeedback);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForPanel(), nullptr);
+    ASSERT_EQ(run.StartQuiet(), "");
     HWND back = run.Back();
 
     const std::vector<MenuItem> menu = ReadSystemMenu(back);
@@ -187,10 +184,7 @@ TEST(ExitCleanUp, RemovesOnlyAFolderMadeForTheTool) {
 TEST(EnglishClose, CloseButtonReportsCodeOneOnceAndClosesAtOnce) {
     ASSERT_EQ(e2e::SystemLanguage(), 0) << "the close button asks for feedback in the Chinese interface";
     ToolRun run;
-    ASSERT_TRUE(run.Ready());
-    run.SetFeedback(e2e::kQuietFeedback);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForPanel(), nullptr);
+    ASSERT_EQ(run.StartQuiet(), "");
     HWND close = run.PanelControl(IDC_CLOSE);
     ASSERT_TRUE(gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs));
 

@@ -110,6 +110,14 @@ HWND ToolRun::WaitForPanel(DWORD timeoutMs) {
     return panel_;
 }
 
+std::string ToolRun::StartQuiet() {
+    if (!Ready()) return "the tool's folder could not be copied";
+    if (!SetFeedback(kQuietFeedback)) return "the feedback library's settings could not be written";
+    if (!Start()) return "the tool did not start";
+    if (!WaitForPanel()) return "the main panel did not show";
+    return std::string();
+}
+
 HWND ToolRun::WaitForDialogWith(int controlId, DWORD timeoutMs) const {
     HWND child = gd::WaitForWindowWithControl(Pid(), controlId, timeoutMs);
     if (!child) return nullptr;

@@ -54,6 +54,10 @@ public:
     bool SetFeedback(const std::string& settings);
 
     bool Start();
+    // The usual beginning of a test: the copy made, a feedback library that opens no
+    // browser, the tool started and its panel settled. Empty on success, else the
+    // step that failed.
+    std::string StartQuiet();
     DWORD Pid() const { return process_.pid(); }
     HANDLE Handle() const { return process_.handle(); }
     bool Running() const { return process_.Running(); }

@@ -22,6 +22,7 @@
 namespace gd = guidriver;
 using hardening::Scratch;
 using spine_test::FromUtf8;
+using spine_test::ParseKeyValues;
 using spine_test::ReadBytes;
 using spine_test::Utf8;
 using spine_test::WriteBytes;
@@ -45,29 +46,12 @@ std::string Bytes(const char (&literal)[N])
     return std::string(literal, N - 1);
 }
 
-std::map<std::string, std::string> KeyValues(const std::string& bytes)
-{
-    std::map<std::string, std::string> values;
-    size_t at = 0;
-    while (at < bytes.size()) {
-        size_t end = bytes.find("\r\n", at);
-        if (end == std::string::npos)
-            end = bytes.size();
-        const std::string line = bytes.substr(at, end - at);
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos)
-            values[line.substr(0, eq)] = line.substr(eq + 1);
-        at = end + 2;
-    }
-    return values;
-}
-
 // A tool folder at <parent>\<name> laid out as delivered: LUMAFWU\LUMAFWU.exe (the
 // simulator, or another program) with its behaviour file.
 struct PlacedTool {
     std::wstring root;
     std::wstring Lumafwu() const { return root + L"\\LUMAFWU"; }
-    std::map<std::string, std::string> Ran() const { return KeyValues(ReadBytes(Lumafwu() + L"\\LUMAFWU.ran")); }
+    std::map<std::string, std::string> Ran() const { return ParseKeyValues(ReadBytes(Lumafwu() + L"\\LUMAFWU.ran")); }
 };
 
 PlacedTool PlaceTool(const std::wstring& root, const std::string& behavior,
@@ -493,7 +477,7 @@ TEST(BadFirmwareOutput, ClassifiedWithBoundedMemoryAndTime)
         ASSERT_TRUE(probe.Start(hardening::TestBinFolder() + L"\\repair_probe.exe",
                                 L"\"" + tool.root + L"\" \"" + logBase.Path() + L"\" \"" + result + L"\""));
         ASSERT_TRUE(probe.Wait(180000)) << "the run did not end";
-        auto r = KeyValues(ReadBytes(result));
+        auto r = ParseKeyValues(ReadBytes(result));
         ASSERT_EQ("1", r["ended"]);
         EXPECT_EQ(std::to_string(c.code), r["code"]);
         EXPECT_EQ("2", r["messages"]);

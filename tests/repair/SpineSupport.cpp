@@ -52,8 +52,12 @@ ToolFolder::ToolFolder(const std::string& behavior, bool withSimulator)
 
 std::map<std::string, std::string> ToolFolder::Ran() const
 {
+    return ParseKeyValues(ReadBytes(Lumafwu() + L"\\LUMAFWU.ran"));
+}
+
+std::map<std::string, std::string> ParseKeyValues(const std::string& bytes)
+{
     std::map<std::string, std::string> values;
-    const std::string bytes = ReadBytes(Lumafwu() + L"\\LUMAFWU.ran");
     size_t at = 0;
     while (at < bytes.size()) {
         size_t end = bytes.find("\r\n", at);

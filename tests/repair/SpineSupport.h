@@ -13,6 +13,9 @@ namespace spine_test {
 std::string Utf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
 
+// "key=value" lines separated by CRLF, as the simulator records its run.
+std::map<std::string, std::string> ParseKeyValues(const std::string& bytes);
+
 // The delivered simulator, build/dist/LUMAFWU/LUMAFWU.exe, as a Windows path.
 std::wstring SimulatorPath();
 

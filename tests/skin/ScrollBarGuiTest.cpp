@@ -86,13 +86,7 @@ struct Pixels {
 
 Pixels ReadBits(HDC dc, HBITMAP bitmap, int width, int height) {
     Pixels p{width, height, std::vector<COLORREF>(static_cast<size_t>(width) * height)};
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = win::TopDownDibInfo(width, height);
     std::vector<DWORD> raw(p.px.size());
     ::GetDIBits(dc, bitmap, 0, height, raw.data(), &bi, DIB_RGB_COLORS);
     for (size_t i = 0; i < raw.size(); ++i) {

@@ -52,15 +52,8 @@ public:
         win::WindowDC screen(own ? window : nullptr);
         const POINT origin = own ? POINT{0, 0} : POINT{rect_.left, rect_.top};
         win::MemoryDC mem(screen.get());
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w_;
-        bi.bmiHeader.biHeight = -h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        win::Bitmap dib(::CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        win::Bitmap dib = win::CreateTopDownDib(screen.get(), w_, h_, &bits);
         if (!dib || !bits) return;
         win::ScopedSelect select(mem.get(), dib.get());
         ::BitBlt(mem.get(), 0, 0, w_, h_, screen.get(), origin.x, origin.y, SRCCOPY);
