@@ -174,11 +174,24 @@ void CProblemSolvingFeedbackChildDlg::Answer(int code, const wchar_t* threadFail
     m_pExecutePrompt = new CExecutePromptDlg();
     m_pExecutePrompt->SetText(kCleaningNotice);
     m_pExecutePrompt->m_fScale = m_fScale;
+    SetTimer(TIMER_PATIENCE, m_nPatienceMs);
     m_pExecutePrompt->DoModal();
 }
 
+void CProblemSolvingFeedbackChildDlg::OnTimer(UINT_PTR id) {
+    if (id == TIMER_PATIENCE) {
+        // The library has not answered for too long: close without its answer.
+        KillTimer(TIMER_PATIENCE);
+        OnAnswered();
+        return;
+    }
+    CLayeredChildDlg::OnTimer(id);
+}
+
 void CProblemSolvingFeedbackChildDlg::OnAnswered() {
+    if (m_bAnswered) return;
     m_bAnswered = true;
+    KillTimer(TIMER_PATIENCE);
     // Decided here, on the window's own thread, so that the prompt is closed
     // exactly once whether it runs already, is being created or never started.
     if (m_pExecutePrompt && m_pExecutePrompt->IsModal()) {
@@ -224,6 +237,7 @@ BOOL CProblemSolvingFeedbackDlg::OnInitDialog() {
     auto* child = new CProblemSolvingFeedbackChildDlg();
     child->m_fScale = s;
     child->m_pFeedbackLibrary = m_pFeedbackLibrary;
+    child->m_nPatienceMs = m_nPatienceMs;
     CreateChild(child, IDD_FEEDBACK_CHILD);
     // Not moved here: the dialog is centred over its owner after initialisation,
     // and the back's move carries the child along.

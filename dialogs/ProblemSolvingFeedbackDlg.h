@@ -2,11 +2,11 @@
 #include <windows.h>
 
 #include "dialogs/DialogPair.h"
+#include "repair/FeedbackLibrary.h"
 #include "skin/ImageButton.h"
 #include "skin/PngButton.h"
 
 class CExecutePromptDlg;
-class CFeedbackLibrary;
 
 // Asks on closing whether the problem was solved and hands the answer to the
 // feedback library on a thread of its own while a progress prompt shows; then
@@ -44,6 +44,7 @@ public:
     ~CProblemSolvingFeedbackChildDlg() override;
 
     CFeedbackLibrary* m_pFeedbackLibrary = nullptr;
+    UINT m_nPatienceMs = kFeedbackPatienceMs;
 
     CPngButton m_btnClose;
     CImageButton m_btnSolved;
@@ -57,11 +58,14 @@ protected:
     BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void OnDestroy() override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnTimer(UINT_PTR id) override;
 
 private:
+    static constexpr UINT_PTR TIMER_PATIENCE = 41;
     // Starts the answer thread and shows the progress prompt until it reports.
     void Answer(int code, const wchar_t* threadFailureText);
-    // The thread is done: closes the prompt if it runs, then the dialog.
+    // The thread is done (or taking too long): closes the prompt if it runs, then
+    // the dialog. Only the first call counts.
     void OnAnswered();
 
     CExecutePromptDlg* m_pExecutePrompt = nullptr;
@@ -75,6 +79,8 @@ public:
 
     // Not owned; may be null, and then nothing is reported.
     void SetFeedbackLibrary(CFeedbackLibrary* library) { m_pFeedbackLibrary = library; }
+    // How long the answer may take before the dialog closes without it.
+    void SetPatience(UINT ms) { m_nPatienceMs = ms; }
     CProblemSolvingFeedbackChildDlg* Child() const { return static_cast<CProblemSolvingFeedbackChildDlg*>(m_pChild); }
 
 protected:
@@ -82,4 +88,5 @@ protected:
 
 private:
     CFeedbackLibrary* m_pFeedbackLibrary = nullptr;
+    UINT m_nPatienceMs = kFeedbackPatienceMs;
 };

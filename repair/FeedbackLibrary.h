@@ -17,6 +17,11 @@ inline constexpr wchar_t kKnowledgeBaseMoreToolsUrl[] = L"https://support.corvel
 
 // The low 32 bits of the seconds since 1970, as a signed decimal.
 std::wstring FormatFeedbackTime(__time64_t seconds);
+// How long the tool waits for one call into the library before it stops waiting (the
+// call's thread is left to finish on its own): a library that never returns must not
+// keep a progress prompt up for good.
+inline constexpr unsigned kFeedbackPatienceMs = 30000;
+
 // The time text for "now" (_time64).
 std::wstring MakeFeedbackTimeText();
 

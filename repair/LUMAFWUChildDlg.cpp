@@ -185,6 +185,10 @@ void CLUMAFWUChildDlg::OnTimer(UINT_PTR id) {
     } else if (id == TIMER_VERSIONCHECK) {
         KillTimer(TIMER_VERSIONCHECK);
         CheckNewVersion();
+    } else if (id == TIMER_LIBRARY_PATIENCE) {
+        // The library has not answered for too long: stop waiting.
+        KillTimer(TIMER_LIBRARY_PATIENCE);
+        if (m_pLibraryPrompt) m_pLibraryPrompt->Close();
     }
     CLayeredChildDlg::OnTimer(id);
 }
@@ -313,23 +317,33 @@ void CLUMAFWUChildDlg::ReportPlainClose() {
         L"正在清理临时文件，请稍等", L"Cleaning up temporary files, please wait");
 }
 
+// Shared by the panel and the call's thread; the last of the two to let go deletes it.
+// The thread reaches the panel by its window only, so a panel that gave up on the call
+// and is gone meanwhile is simply not found.
 struct CLUMAFWUChildDlg::LibraryCall {
-    CLUMAFWUChildDlg* panel = nullptr;
+    LONG refs = 2;
+    HWND panel = nullptr;
+    UINT number = 0;
+    const CFeedbackLibrary* library = nullptr;
     std::function<int(const CFeedbackLibrary&)> call;
     int result = 0;
     volatile LONG done = 0;
-    CExecutePromptDlg* prompt = nullptr;
+
+    void Release() {
+        if (::InterlockedDecrement(&refs) == 0) delete this;
+    }
 };
 
 DWORD WINAPI CLUMAFWUChildDlg::LibraryCallThreadProc(LPVOID param) {
     auto* job = static_cast<LibraryCall*>(param);
     try {
-        job->result = job->call(job->panel->m_feedback);
+        job->result = job->call(*job->library);
     } catch (...) {
         job->result = 0;
     }
     ::InterlockedExchange(&job->done, 1);
-    ::SendMessageW(job->panel->m_hWnd, WM_LIBRARY_CALL_DONE, 0, reinterpret_cast<LPARAM>(job));
+    ::SendMessageW(job->panel, WM_LIBRARY_CALL_DONE, job->number, 0);
+    job->Release();
     return 0;
 }
 
@@ -357,26 +371,43 @@ bool WaitTakingSentMessages(HANDLE thread, DWORD timeoutMs) {
 
 int CLUMAFWUChildDlg::CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh,
                                   const wchar_t* en) {
-    LibraryCall job;
-    job.panel = this;
-    job.call = std::move(call);
-    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::LibraryCallThreadProc, &job, 0, nullptr);
-    if (!thread) return job.call(m_feedback);
+    auto* job = new LibraryCall();
+    job->panel = m_hWnd;
+    job->number = ++m_nLibraryCalls;
+    job->library = &m_feedback;
+    job->call = std::move(call);
+    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::LibraryCallThreadProc, job, 0, nullptr);
+    if (!thread) {
+        const int result = job->call(m_feedback);
+        delete job;
+        return result;
+    }
 
-    LibraryCall* outer = m_pLibraryCall;
-    m_pLibraryCall = &job;
-    if (!WaitTakingSentMessages(thread, kLibraryGraceMs) && ::InterlockedCompareExchange(&job.done, 0, 0) == 0) {
+    const UINT outerCall = m_nLibraryCall;
+    CExecutePromptDlg* outerPrompt = m_pLibraryPrompt;
+    m_nLibraryCall = job->number;
+    m_pLibraryPrompt = nullptr;
+    if (!WaitTakingSentMessages(thread, kLibraryGraceMs) && ::InterlockedCompareExchange(&job->done, 0, 0) == 0) {
         CExecutePromptDlg prompt;
         prompt.SetText(m_nLanguage == 1 ? zh : en);
         prompt.m_fScale = m_fScale;
-        job.prompt = &prompt;
+        m_pLibraryPrompt = &prompt;
+        SetTimer(TIMER_LIBRARY_PATIENCE, kFeedbackPatienceMs);
         prompt.DoModal();
-        job.prompt = nullptr;
+        KillTimer(TIMER_LIBRARY_PATIENCE);
+        m_pLibraryPrompt = nullptr;
     }
-    WaitTakingSentMessages(thread, INFINITE);
+    int result = 0;
+    if (::InterlockedCompareExchange(&job->done, 0, 0) != 0) {
+        // Its last act is a message to this thread.
+        WaitTakingSentMessages(thread, INFINITE);
+        result = job->result;
+    }
     ::CloseHandle(thread);
-    m_pLibraryCall = outer;
-    return job.result;
+    m_nLibraryCall = outerCall;
+    m_pLibraryPrompt = outerPrompt;
+    job->Release();
+    return result;
 }
 
 LRESULT CLUMAFWUChildDlg::OnRepairResult(WPARAM code) {
@@ -412,10 +443,9 @@ LRESULT CLUMAFWUChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         if (m_pExecutePrompt) m_pExecutePrompt->Close();
         return 1;
     case WM_LIBRARY_CALL_DONE:
-        // Only the call under way may close its prompt.
-        if (m_pLibraryCall && reinterpret_cast<LibraryCall*>(lp) == m_pLibraryCall && m_pLibraryCall->prompt) {
-            m_pLibraryCall->prompt->Close();
-        }
+        // Only the call being waited for closes the prompt; one given up on earlier
+        // may still come back.
+        if (wp != 0 && wp == m_nLibraryCall && m_pLibraryPrompt) m_pLibraryPrompt->Close();
         return 1;
     case WM_REPAIR_RESULT:
         return OnRepairResult(wp);

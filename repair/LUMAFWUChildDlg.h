@@ -28,6 +28,8 @@ public:
 
     static constexpr UINT_PTR TIMER_HOVER = 33;
     static constexpr UINT_PTR TIMER_VERSIONCHECK = 38;
+    // Ends the wait for a library call that does not return.
+    static constexpr UINT_PTR TIMER_LIBRARY_PATIENCE = 39;
 
     // 1 for the Chinese interface (system language 0x0804), else 0.
     static int LanguageFromLangId(LANGID id) { return id == 0x0804 ? 1 : 0; }
@@ -62,7 +64,9 @@ private:
     struct LibraryCall;
     // Makes one call into the feedback library on a thread of its own, so that a slow
     // library never freezes the window; when the call takes more than a moment, a
-    // progress prompt with the given text shows until it returns. Returns the call's result.
+    // progress prompt with the given text shows until it returns. Returns the call's
+    // result, or 0 for a call given up on after kFeedbackPatienceMs (its thread is left
+    // to finish on its own).
     int CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh, const wchar_t* en);
     void OnAgreementClicked();
     void AgreementLinkStep(POINT screen);
@@ -85,6 +89,8 @@ private:
     CMouseHook m_hook;
     CRepairContext m_repair;
     CExecutePromptDlg* m_pExecutePrompt = nullptr;
-    LibraryCall* m_pLibraryCall = nullptr;
+    UINT m_nLibraryCalls = 0;       // calls made so far: each call's number
+    UINT m_nLibraryCall = 0;        // the call being waited for, 0 when none
+    CExecutePromptDlg* m_pLibraryPrompt = nullptr;
     CTooltipDlg* m_pTooltip = nullptr;
 };

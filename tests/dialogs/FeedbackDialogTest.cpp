@@ -94,6 +94,20 @@ HANDLE WINAPI FinishFirstCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LP
     return thread;
 }
 
+// Starts the thread as usual and keeps a handle to it, so that a test can wait for a
+// thread the dialog no longer waits for.
+HANDLE g_lastThread = nullptr;
+
+HANDLE WINAPI KeepingCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
+                                  DWORD flags, LPDWORD id) {
+    HANDLE thread = ::CreateThread(sa, stack, start, param, flags, id);
+    if (thread) {
+        ::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), &g_lastThread, 0, FALSE,
+                          DUPLICATE_SAME_ACCESS);
+    }
+    return thread;
+}
+
 // ---- the stand-in library's journal ----
 
 struct Call {
@@ -399,6 +413,37 @@ TEST_F(FeedbackDialogTest, SlowLibraryKeepsThePromptOpenUntilItReturns) {
     ExpectReport(Journal(), 1, before, after);
     EXPECT_EQ(g_promptsShown.load(), 1);
     EXPECT_EQ(g_promptCloses.load(), 1) << "the prompt is closed exactly once";
+}
+
+TEST_F(FeedbackDialogTest, LibraryThatDoesNotAnswerInTimeIsNoLongerWaitedFor) {
+    WriteIni(2500);
+    g_lastThread = nullptr;
+    CProblemSolvingFeedbackChildDlg::s_pfnCreateThread = &KeepingCreateThread;
+    PromptSpy spy;
+    CProblemSolvingFeedbackDlg dlg;
+    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetPatience(800);
+    std::atomic<bool> promptShown{false};
+    const ULONGLONG start = ::GetTickCount64();
+    const INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_SOLVED);
+        if (!child) return;
+        gd::ClickControl(::GetDlgItem(child, IDC_SOLVED));
+        promptShown = FindPrompt(5000) != nullptr;
+    }, 10000);
+    const ULONGLONG closedAfter = ::GetTickCount64() - start;
+    EXPECT_EQ(r, IDCANCEL);
+    EXPECT_TRUE(promptShown);
+    EXPECT_LT(closedAfter, 2500u) << "the dialog waited for the library's report";
+    EXPECT_EQ(g_promptCloses.load(), 1);
+    // The answer thread goes on by itself; when it comes back the dialog is gone and
+    // nothing happens.
+    ASSERT_NE(g_lastThread, nullptr);
+    EXPECT_EQ(::WaitForSingleObject(g_lastThread, 10000), WAIT_OBJECT_0);
+    ::CloseHandle(g_lastThread);
+    g_lastThread = nullptr;
+    EXPECT_EQ(Journal().size(), 2u) << "both calls were still made";
+    EXPECT_EQ(g_promptCloses.load(), 1);
 }
 
 TEST_F(FeedbackDialogTest, ReportBackBeforeThePromptExistsStillClosesWithoutAPrompt) {
