@@ -18,9 +18,9 @@ orv_xvfb_start
 trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"' EXIT
 status=0
 if ! ctest --preset default -j2 "$@"; then
-  # Under Wine without a window manager a real click is now and then lost; a test
-  # that failed gets one more run, and the log says which ones needed it. A fault
-  # that fails twice stays red.
+  # A test that failed gets one more run, and the log says which ones needed it, so
+  # that a timing flake under Wine on a loaded machine is seen without hiding a fault:
+  # one that fails twice stays red.
   echo "failed on the first run:"
   sed 's/^/  /' build/Testing/Temporary/LastTestsFailed.log || true
   echo "running those once more"

@@ -133,15 +133,8 @@ std::wstring ToolRun::PromptText(HWND promptChild) { return Text(::GetDlgItem(pr
 bool ToolRun::ConfirmPrompt(HWND promptChild) const {
     HWND button = ::GetDlgItem(promptChild, IDC_PROMPT_FIRST);
     if (!button || !gd::WaitUntilHittable(button, kSettleTimeoutMs)) return false;
-    // Under Wine without a window manager, a click on a prompt shown right after
-    // another one closed can land on the stale stacking order and be lost; a person
-    // would click again, and so does this (the button's own behaviour is tested
-    // in the dialog tests).
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        gd::ClickControl(button);
-        if (gd::WaitForGone(promptChild, attempt < 2 ? 2500 : kWindowTimeoutMs)) return true;
-    }
-    return false;
+    gd::ClickControl(button);
+    return gd::WaitForGone(promptChild, kWindowTimeoutMs);
 }
 
 HWND ToolRun::WaitForProgress(DWORD timeoutMs) const {

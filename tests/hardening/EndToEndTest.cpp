@@ -63,18 +63,10 @@ std::string PressClose(const ToolRun& run)
     if (!close || !gd::WaitUntilHittable(close, e2e::kWindowTimeoutMs))
         return "the close button cannot be hit";
     const bool enabled = ::IsWindowEnabled(run.Panel()) && ::IsWindowEnabled(run.Back());
-    // Under Wine a click right after a prompt closed is now and then lost (see
-    // ToolRun::ConfirmPrompt): a second click comes only when the first plainly did
-    // nothing (no question, the tool still running, the button still there).
-    HWND dialog = nullptr;
-    for (int attempt = 0; attempt < 2 && !dialog; ++attempt) {
-        if (attempt > 0 && !(run.Running() && ::IsWindowVisible(close) && ::IsWindowEnabled(run.Panel())))
-            break;
-        gd::ClickControl(close);
-        if (!Chinese())
-            return std::string();
-        dialog = run.WaitForDialogWith(IDC_SOLVED, attempt == 0 ? 3000 : e2e::kWindowTimeoutMs);
-    }
+    gd::ClickControl(close);
+    if (!Chinese())
+        return std::string();
+    HWND dialog = run.WaitForDialogWith(IDC_SOLVED);
     if (!dialog) {
         Gdiplus::GdiplusStartupInput input;
         ULONG_PTR token = 0;
@@ -85,14 +77,9 @@ std::string PressClose(const ToolRun& run)
                (run.Running() ? ", still running" : ", ended");
     }
     HWND solved = ::GetDlgItem(dialog, IDC_SOLVED);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!gd::WaitUntilHittable(solved, e2e::kWindowTimeoutMs))
-            return attempt == 0 ? "the answer cannot be hit" : std::string();
-        gd::ClickControl(solved);
-        // Answered: the question goes (or waits, disabled, behind the progress prompt).
-        if (gd::WaitFor([&] { return !::IsWindowVisible(dialog) || !::IsWindowEnabled(dialog); }, 3000))
-            break;
-    }
+    if (!gd::WaitUntilHittable(solved, e2e::kWindowTimeoutMs))
+        return "the answer cannot be hit";
+    gd::ClickControl(solved);
     return std::string();
 }
 
@@ -190,16 +177,12 @@ std::string WaitOutSlowCall(const ToolRun& run, const std::wstring& text, HWND a
     return std::string();
 }
 
-// Clicks a control that calls into the library. The library writes its journal line as
-// the call begins. Under Wine a click right after a prompt closed is now and then lost
-// (see ToolRun::ConfirmPrompt); a second click comes only when the first one plainly
-// did nothing.
-void ClickUntilCalled(const ToolRun& run, HWND control, const wchar_t* entryPoint)
+// Clicks a control that calls into the library and waits until the call has begun
+// (the library writes its journal line as a call begins).
+bool ClickAndWaitForCall(const ToolRun& run, HWND control, const wchar_t* entryPoint)
 {
-    for (int attempt = 0; attempt < 2 && run.JournalCount(entryPoint) == 0; ++attempt) {
-        gd::ClickControl(control);
-        gd::WaitFor([&] { return run.JournalCount(entryPoint) > 0; }, 3000);
-    }
+    gd::ClickControl(control);
+    return gd::WaitFor([&] { return run.JournalCount(entryPoint) > 0; }, e2e::kWindowTimeoutMs);
 }
 
 }  // namespace
@@ -224,13 +207,13 @@ TEST(SlowFeedbackLibrary, StartUpAndLinksShowAWaitAndTheWindowKeepsAnswering)
 
     HWND moreTools = run.PanelControl(IDC_MORE_TOOLS);
     ASSERT_TRUE(gd::WaitUntilHittable(moreTools, e2e::kWindowTimeoutMs));
-    ClickUntilCalled(run, moreTools, L"OpenUrl");
+    ASSERT_TRUE(ClickAndWaitForCall(run, moreTools, L"OpenUrl"));
     EXPECT_EQ("", WaitOutSlowCall(run, L"正在打开网页，请稍等", run.Panel()));
     ASSERT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"OpenUrl") == 1; }, 5000));
 
     HWND link = run.PanelControl(IDC_FEEDBACK_LINK);
     ASSERT_TRUE(gd::WaitUntilHittable(link, e2e::kWindowTimeoutMs));
-    ClickUntilCalled(run, link, L"FeedbackQuestion");
+    ASSERT_TRUE(ClickAndWaitForCall(run, link, L"FeedbackQuestion"));
     EXPECT_EQ("", WaitOutSlowCall(run, L"正在打开反馈页面，请稍等", run.Panel()));
     ASSERT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"FeedbackQuestion") == 1; }, 5000));
 

@@ -142,12 +142,7 @@ ScenarioResult RunTool(e2e::ToolRun& run)
         HWND close = run.PanelControl(IDC_CLOSE);
         if (gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs)) {
             gd::ClickControl(close);
-            HWND feedback = run.WaitForDialogWith(IDC_SOLVED, 5000);
-            if (!feedback && run.Running()) {
-                // A lost click (see ToolRun::ConfirmPrompt): once more.
-                gd::ClickControl(close);
-                feedback = run.WaitForDialogWith(IDC_SOLVED, 5000);
-            }
+            HWND feedback = run.WaitForDialogWith(IDC_SOLVED, e2e::kWindowTimeoutMs);
             if (feedback) {
                 collect();
                 HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);

@@ -36,9 +36,7 @@ HWND WaitForPair(DWORD pid, int control, DWORD timeoutMs) {
 
 void Pause(DWORD ms) { gd::WaitFor([] { return false; }, ms); }
 
-// Clicks a control until `done` holds. Under Wine without a window manager a click
-// right after windows were shown or hidden can land on the stale stacking order;
-// a person would simply click again.
+// Clicks a control until `done` holds; a person would simply click again.
 template <class Done>
 bool ClickUntil(HWND control, Done done) {
     for (int attempt = 0; attempt < 4; ++attempt) {

@@ -135,6 +135,13 @@ void MoveTo(int x, int y) {
     // differently: aim, wait until the pointer has landed, and correct. The
     // pointer position can lag behind SendInput, so a correction is made only from
     // a position that has stayed put.
+    //
+    // Under Wine, moves made with SendInput move only Wine's own pointer: the X
+    // server's pointer stays where it was (the screen's centre at first). When a window
+    // is mapped or unmapped under that stale X pointer, Wine takes the pointer position
+    // from X again, and a click sent right after lands there instead. Putting the X
+    // pointer on the target too (SetCursorPos warps it) keeps the two together.
+    ::SetCursorPos(x, y);
     int aimX = x, aimY = y;
     for (int attempt = 0; attempt < 4; ++attempt) {
         SendMouse(MOUSEEVENTF_MOVE, aimX, aimY);
