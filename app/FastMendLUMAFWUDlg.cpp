@@ -14,6 +14,8 @@ constexpr PairInsets kInsets{5, 4, 5, 7};
 constexpr int kBackWidth = 410, kBackHeight = 611;
 const wchar_t kTitle[] = L"Orvane 2020灯效闪烁修复工具";
 
+UINT MainBackPng(int language) { return language == 1 ? IDP_MAIN_BACK_ZH : IDP_MAIN_BACK_EN; }
+
 }  // namespace
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
@@ -35,6 +37,13 @@ RECT CFastMendLUMAFWUDlg::CentredRect(int w, int h, float s) {
     return RECT{left, top, left + Scaled(kBackWidth, s), top + Scaled(kBackHeight, s)};
 }
 
+std::vector<UINT> CFastMendLUMAFWUDlg::FirstScreenPngs(int language) {
+    std::vector<UINT> ids{MainBackPng(language)};
+    const std::vector<UINT> panel = CLUMAFWUChildDlg::FirstScreenPngs(language);
+    ids.insert(ids.end(), panel.begin(), panel.end());
+    return ids;
+}
+
 BOOL CFastMendLUMAFWUDlg::OnInitDialog() {
     CLayeredBackDlg::OnInitDialog();
 
@@ -54,7 +63,7 @@ BOOL CFastMendLUMAFWUDlg::OnInitDialog() {
     const float s = m_fScale;
     const RECT r = CentredRect(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), s);
 
-    if (!DrawLayeredBack(language == 1 ? IDP_MAIN_BACK_ZH : IDP_MAIN_BACK_EN, r.right - r.left, r.bottom - r.top)) {
+    if (!DrawLayeredBack(MainBackPng(language), r.right - r.left, r.bottom - r.top)) {
         return ShowUnskinnedFailure();
     }
 

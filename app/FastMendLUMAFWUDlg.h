@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "dialogs/DialogPair.h"
 
 class CLUMAFWUChildDlg;
@@ -10,6 +12,9 @@ class CFastMendLUMAFWUDlg : public CLayeredBackDlg {
 public:
     explicit CFastMendLUMAFWUDlg(CWnd* parent = nullptr);
     ~CFastMendLUMAFWUDlg() override;
+
+    // The pictures of the first screen, back and panel, in the order they are used.
+    static std::vector<UINT> FirstScreenPngs(int language);
 
     // Where the back goes on a screen of the given size: centred.
     static RECT CentredRect(int screenWidth, int screenHeight, float scale);

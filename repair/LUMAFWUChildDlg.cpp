@@ -1,5 +1,7 @@
 #include "repair/LUMAFWUChildDlg.h"
 
+#include <array>
+
 #include "dialogs/ProblemSolvingFeedbackDlg.h"
 #include "dialogs/PromptDlg.h"
 #include "dialogs/TooltipDlg.h"
@@ -25,6 +27,20 @@ constexpr DWORD kLibraryGraceMs = 300;
 
 void Place(CWnd& w, const RECT& r) { w.MoveWindow(r, TRUE); }
 
+// The pictures of the panel's skinned buttons: normal, hover, pressed, disabled.
+using PngSet = std::array<UINT, 4>;
+constexpr PngSet kClosePngs{IDP_CLOSE_NORMAL, IDP_CLOSE_HOVER, IDP_CLOSE_PRESSED, IDP_CLOSE_DISABLED};
+constexpr PngSet kMinimizePngs{IDP_MINIMIZE_NORMAL, IDP_MINIMIZE_HOVER, IDP_MINIMIZE_PRESSED, IDP_MINIMIZE_DISABLED};
+constexpr PngSet kRepairZhPngs{IDP_REPAIR_ZH_NORMAL, IDP_REPAIR_ZH_HOVER, IDP_REPAIR_ZH_PRESSED, IDP_REPAIR_ZH_DISABLED};
+constexpr PngSet kRepairEnPngs{IDP_REPAIR_EN_NORMAL, IDP_REPAIR_EN_HOVER, IDP_REPAIR_EN_PRESSED, IDP_REPAIR_EN_DISABLED};
+constexpr PngSet kMoreToolsPngs{IDP_MORE_TOOLS_NORMAL, IDP_MORE_TOOLS_HOVER, IDP_MORE_TOOLS_PRESSED,
+                                IDP_MORE_TOOLS_DISABLED};
+
+template <typename Button>
+void SetImages(Button& button, const PngSet& set) {
+    button.SetImages(set[0], set[1], set[2], set[3]);
+}
+
 }  // namespace
 
 CLUMAFWUChildDlg::CLUMAFWUChildDlg(CWnd* parent)
@@ -42,6 +58,18 @@ CLUMAFWUChildDlg::~CLUMAFWUChildDlg() {
 std::wstring CLUMAFWUChildDlg::EnglishOutcomeText(int code, const std::wstring& resultText) {
     if (!resultText.empty() || code != REPAIR_FAILED) return resultText;
     return L"Failed: the firmware tool could not be run, or it left no log.";
+}
+
+std::vector<UINT> CLUMAFWUChildDlg::FirstScreenPngs(int language) {
+    std::vector<UINT> ids{language == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN};
+    const PngSet* sets[] = {&kClosePngs, &kMinimizePngs, language == 1 ? &kRepairZhPngs : &kRepairEnPngs};
+    for (const PngSet* set : sets) ids.insert(ids.end(), set->begin(), set->end());
+    if (language == 1) {
+        // Only the Chinese panel shows the more-tools button and the agreement box.
+        ids.insert(ids.end(), kMoreToolsPngs.begin(), kMoreToolsPngs.end());
+        ids.push_back(IDP_CHECKBOX);
+    }
+    return ids;
 }
 
 UINT CLUMAFWUChildDlg::BackgroundPng() const { return m_nLanguage == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN; }
@@ -123,9 +151,9 @@ void CLUMAFWUChildDlg::LayoutControls(int first) {
     Place(m_btnRepair, p.repair);
     if (first) {
         m_btnClose.m_fScale = s;
-        m_btnClose.SetImages(IDP_CLOSE_NORMAL, IDP_CLOSE_HOVER, IDP_CLOSE_PRESSED, IDP_CLOSE_DISABLED);
+        SetImages(m_btnClose, kClosePngs);
         m_btnMinimize.m_fScale = s;
-        m_btnMinimize.SetImages(IDP_MINIMIZE_NORMAL, IDP_MINIMIZE_HOVER, IDP_MINIMIZE_PRESSED, IDP_MINIMIZE_DISABLED);
+        SetImages(m_btnMinimize, kMinimizePngs);
         m_stVersion.SetWindowText(kFeedbackToolVersion);
         m_stVersion.SetBkImage(m_pBkImage);
         m_stVersion.SetBkImageRect(188, 16, 228, 31);
@@ -135,11 +163,7 @@ void CLUMAFWUChildDlg::LayoutControls(int first) {
         m_stVersion.SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
         m_btnRepair.SetBkImage(m_pBkImage);
         m_btnRepair.SetHitMargins(0, 0, 0, 0);
-        if (m_nLanguage == 1) {
-            m_btnRepair.SetImages(IDP_REPAIR_ZH_NORMAL, IDP_REPAIR_ZH_HOVER, IDP_REPAIR_ZH_PRESSED, IDP_REPAIR_ZH_DISABLED);
-        } else {
-            m_btnRepair.SetImages(IDP_REPAIR_EN_NORMAL, IDP_REPAIR_EN_HOVER, IDP_REPAIR_EN_PRESSED, IDP_REPAIR_EN_DISABLED);
-        }
+        SetImages(m_btnRepair, m_nLanguage == 1 ? kRepairZhPngs : kRepairEnPngs);
     }
     if (first) {
         const RECT& src = p.repairSource;
@@ -163,8 +187,7 @@ void CLUMAFWUChildDlg::LayoutControls(int first) {
         m_btnMoreTools.SetBkImage(m_pBkImage);
         m_btnMoreTools.SetBkImageRect(src.left, src.top, src.right, src.bottom);
         m_btnMoreTools.SetHitMargins(0, 0, 0, 0);
-        m_btnMoreTools.SetImages(IDP_MORE_TOOLS_NORMAL, IDP_MORE_TOOLS_HOVER, IDP_MORE_TOOLS_PRESSED,
-                                 IDP_MORE_TOOLS_DISABLED);
+        SetImages(m_btnMoreTools, kMoreToolsPngs);
         m_chkAgree.CreateFontFromParent();
         m_chkAgree.m_fScale = s;
         m_chkAgree.SetCheck(BST_CHECKED);

@@ -3,11 +3,13 @@
 #include <objidl.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <unordered_map>
 
 #include "skin/Drawing.h"
 #include "win/Gdi.h"
+#include "win/Handle.h"
 #include "win/Wnd.h"
 
 namespace {
@@ -23,22 +25,23 @@ std::unordered_map<Gdiplus::Image*, HGLOBAL>& Blocks() {
 
 }  // namespace
 
-BOOL LoadPngResource(Gdiplus::Image** slot, UINT id) {
-    if (!slot) return FALSE;
+namespace {
+
+Gdiplus::Image* DecodePngResource(UINT id) {
     HMODULE module = ::GetModuleHandleW(nullptr);
     HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
-    if (!res) return FALSE;
+    if (!res) return nullptr;
     const DWORD size = ::SizeofResource(module, res);
     HGLOBAL loaded = ::LoadResource(module, res);
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-    if (!bytes || size == 0) return FALSE;
+    if (!bytes || size == 0) return nullptr;
 
     HGLOBAL block = ::GlobalAlloc(GMEM_FIXED, size);
-    if (!block) return FALSE;
+    if (!block) return nullptr;
     void* dst = ::GlobalLock(block);
     if (!dst) {
         ::GlobalFree(block);
-        return FALSE;
+        return nullptr;
     }
     memcpy(dst, bytes, size);
     ::GlobalUnlock(block);
@@ -46,20 +49,116 @@ BOOL LoadPngResource(Gdiplus::Image** slot, UINT id) {
     IStream* stream = nullptr;
     if (FAILED(::CreateStreamOnHGlobal(block, FALSE, &stream)) || !stream) {
         ::GlobalFree(block);
-        return FALSE;
+        return nullptr;
     }
     Gdiplus::Image* image = Gdiplus::Image::FromStream(stream, FALSE);
     // GDI+ keeps its own reference to the stream for as long as it needs it.
     stream->Release();
     if (!image) {
         ::GlobalFree(block);
-        return FALSE;
+        return nullptr;
     }
     ++g_decodes;
-    {
-        std::lock_guard<std::mutex> lock(g_blocksLock);
-        Blocks()[image] = block;
+    std::lock_guard<std::mutex> lock(g_blocksLock);
+    Blocks()[image] = block;
+    return image;
+}
+
+}  // namespace
+
+struct CPngPrefetch::State {
+    struct Entry {
+        UINT id;
+        Gdiplus::Image* image = nullptr;
+        bool done = false;
+        bool taken = false;
+    };
+    mutable std::mutex lock;
+    std::condition_variable decoded;
+    std::vector<Entry> entries;
+    win::UniqueHandle thread;
+
+    // Hands out the listed picture `id` if there is one; false when `id` is not
+    // listed (any more) or its decoding failed, so that the caller decodes itself.
+    bool Take(UINT id, Gdiplus::Image** slot) {
+        std::unique_lock<std::mutex> held(lock);
+        for (Entry& e : entries) {
+            if (e.id != id || e.taken) continue;
+            decoded.wait(held, [&e] { return e.done; });
+            e.taken = true;
+            if (!e.image) return false;
+            *slot = e.image;
+            e.image = nullptr;
+            return true;
+        }
+        return false;
     }
+};
+
+namespace {
+
+std::mutex g_prefetchLock;
+CPngPrefetch::State* g_prefetch = nullptr;
+
+}  // namespace
+
+CPngPrefetch::CPngPrefetch(std::vector<UINT> ids) : m_pState(new State) {
+    for (UINT id : ids) m_pState->entries.push_back(State::Entry{id});
+    m_pState->thread.reset(::CreateThread(nullptr, 0, &CPngPrefetch::ThreadProc, m_pState, 0, nullptr));
+    if (!m_pState->thread) {
+        // Nothing is on its way: the window thread decodes as it always does.
+        m_pState->entries.clear();
+        return;
+    }
+    std::lock_guard<std::mutex> lock(g_prefetchLock);
+    if (!g_prefetch) g_prefetch = m_pState;
+}
+
+CPngPrefetch::~CPngPrefetch() {
+    {
+        std::lock_guard<std::mutex> lock(g_prefetchLock);
+        if (g_prefetch == m_pState) g_prefetch = nullptr;
+    }
+    if (m_pState->thread) ::WaitForSingleObject(m_pState->thread.get(), INFINITE);
+    for (State::Entry& e : m_pState->entries) DeletePngImage(&e.image);
+    delete m_pState;
+}
+
+size_t CPngPrefetch::Untaken() const {
+    std::lock_guard<std::mutex> lock(m_pState->lock);
+    size_t n = 0;
+    for (const State::Entry& e : m_pState->entries) n += e.taken ? 0 : 1;
+    return n;
+}
+
+DWORD CALLBACK CPngPrefetch::ThreadProc(LPVOID param) {
+    auto* state = static_cast<State*>(param);
+    // The list cannot change while the thread runs; only the entries' fields do.
+    for (size_t i = 0; i < state->entries.size(); ++i) {
+        Gdiplus::Image* image = nullptr;
+        try {
+            image = DecodePngResource(state->entries[i].id);
+        } catch (...) {
+            image = nullptr;
+        }
+        {
+            std::lock_guard<std::mutex> lock(state->lock);
+            state->entries[i].image = image;
+            state->entries[i].done = true;
+        }
+        state->decoded.notify_all();
+    }
+    return 0;
+}
+
+BOOL LoadPngResource(Gdiplus::Image** slot, UINT id) {
+    if (!slot) return FALSE;
+    {
+        std::lock_guard<std::mutex> lock(g_prefetchLock);
+        if (g_prefetch && g_prefetch->Take(id, slot)) return TRUE;
+    }
+    Gdiplus::Image* image = DecodePngResource(id);
+    if (!image) return FALSE;
     *slot = image;
     return TRUE;
 }
@@ -82,6 +181,11 @@ void DeletePngImage(Gdiplus::Image** slot) {
 }
 
 long PngDecodeCount() { return g_decodes.load(); }
+
+long PngImagesAlive() {
+    std::lock_guard<std::mutex> lock(g_blocksLock);
+    return static_cast<long>(Blocks().size());
+}
 
 int MeasureTextWidth(HWND fontSource, HDC dc, const std::wstring& text) {
     if (!fontSource || !dc) return -1;

@@ -112,14 +112,16 @@ DWORD RunToEnd(const std::wstring& exe, const std::wstring& args, const std::wst
 
 struct ScenarioResult {
     bool panel = false;
+    bool viewer = false;
     bool outcome = false;
     bool ended = false;
     std::set<std::wstring> modules;
 };
 
-// The tool started from its folder (as Explorer starts it), one repair, then closed
-// with its feedback question answered (in the Chinese interface). Records which
-// modules it had loaded.
+// The tool started from its folder (as Explorer starts it), the agreement viewer
+// opened and closed (it loads the rich edit library), one repair, then closed with its
+// feedback question answered (in the Chinese interface). Records which modules it had
+// loaded.
 ScenarioResult RunTool(e2e::ToolRun& run)
 {
     ScenarioResult r;
@@ -131,6 +133,17 @@ ScenarioResult RunTool(e2e::ToolRun& run)
     };
     r.panel = run.WaitForPanel() != nullptr;
     HWND repair = run.PanelControl(IDC_REPAIR);
+    HWND link = run.PanelControl(IDC_AGREEMENT_LINK);
+    if (r.panel && gd::WaitUntilHittable(link, e2e::kSettleTimeoutMs)) {
+        gd::ClickControl(link);
+        HWND viewer = run.WaitForDialogWith(IDC_AGREEMENT_EDIT);
+        r.viewer = viewer != nullptr;
+        if (r.viewer) {
+            collect();
+            gd::ClickControl(link);
+            gd::WaitFor([&] { return !::IsWindowVisible(viewer); }, e2e::kWindowTimeoutMs);
+        }
+    }
     if (r.panel && gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs)) {
         collect();
         gd::ClickControl(repair);
@@ -230,6 +243,8 @@ TEST(Planting, TheToolLoadsNoLibraryFromItsFolder)
         run = RunTool(tool);
     }
     EXPECT_TRUE(run.panel);
+    EXPECT_TRUE(run.viewer);
+    EXPECT_EQ(1u, run.modules.count(L"riched20.dll")) << "the scenario did not reach the rich edit library";
     EXPECT_TRUE(run.outcome);
     EXPECT_TRUE(run.ended);
     EXPECT_EQ("", Joined(FilesIn(markers.Path()))) << "planted libraries were loaded";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "GdiplusEnvironment.h"
 #include "SkinTestIds.h"
 #include "res/resource.h"
@@ -77,6 +79,71 @@ TEST(LoadPngResource, APresentResourceThatDoesNotDecodeGivesAnImageThatDrawsNoth
     EXPECT_NE(status, Gdiplus::Ok);
     EXPECT_EQ(c.GetValue(), Gdiplus::Color(255, 255, 255, 255).GetValue());
     DeletePngImage(&image);
+}
+
+TEST(PngPrefetch, EachListedPictureIsHandedOutOnceAndNeverDecodedTwice) {
+    const long decodes = PngDecodeCount();
+    const long alive = PngImagesAlive();
+    {
+        CPngPrefetch prefetch({IDP_CHECKBOX, IDT_SMALL_NORMAL, IDP_CHECKBOX});
+        EXPECT_EQ(prefetch.Untaken(), 3u);
+        Gdiplus::Image* first = nullptr;
+        Gdiplus::Image* small = nullptr;
+        Gdiplus::Image* second = nullptr;
+        // Asked for at once and out of order: the caller waits for what is on its way.
+        ASSERT_TRUE(LoadPngResource(&small, IDT_SMALL_NORMAL));
+        ASSERT_TRUE(LoadPngResource(&first, IDP_CHECKBOX));
+        EXPECT_EQ(prefetch.Untaken(), 1u);
+        ASSERT_TRUE(LoadPngResource(&second, IDP_CHECKBOX));
+        EXPECT_EQ(prefetch.Untaken(), 0u);
+        EXPECT_EQ(PngDecodeCount(), decodes + 3);
+        ASSERT_NE(first, second);
+        EXPECT_EQ(first->GetWidth(), 48u);
+        EXPECT_EQ(first->GetHeight(), 16u);
+        EXPECT_EQ(small->GetWidth(), 20u);
+
+        // The same picture as one decoded on the spot.
+        Gdiplus::Image* direct = nullptr;
+        ASSERT_TRUE(LoadPngResource(&direct, IDP_CHECKBOX));
+        EXPECT_EQ(PngDecodeCount(), decodes + 4);
+        EXPECT_EQ(PixelDrawn(first, 20, 4).GetValue(), PixelDrawn(direct, 20, 4).GetValue());
+        EXPECT_EQ(PixelDrawn(second, 20, 4).GetValue(), PixelDrawn(direct, 20, 4).GetValue());
+
+        for (Gdiplus::Image** image : {&first, &small, &second, &direct}) DeletePngImage(image);
+    }
+    EXPECT_EQ(PngImagesAlive(), alive);
+}
+
+TEST(PngPrefetch, WhatNobodyAskedForIsDeletedAndAMissingPictureStillFails) {
+    const long alive = PngImagesAlive();
+    {
+        CPngPrefetch prefetch({9999u, IDP_CHECKBOX, IDT_SMALL_NORMAL});
+        auto* const sentinel = reinterpret_cast<Gdiplus::Image*>(static_cast<uintptr_t>(0x1000));
+        Gdiplus::Image* slot = sentinel;
+        EXPECT_FALSE(LoadPngResource(&slot, 9999u));
+        EXPECT_EQ(slot, sentinel);
+        EXPECT_EQ(prefetch.Untaken(), 2u);
+    }
+    EXPECT_EQ(PngImagesAlive(), alive);
+}
+
+TEST(PngPrefetch, EndingWhileItStillDecodesLeavesNothingBehind) {
+    const long alive = PngImagesAlive();
+    {
+        std::vector<UINT> many(60, IDP_CHECKBOX);
+        CPngPrefetch prefetch(many);
+        Gdiplus::Image* one = nullptr;
+        ASSERT_TRUE(LoadPngResource(&one, IDP_CHECKBOX));
+        DeletePngImage(&one);
+    }
+    EXPECT_EQ(PngImagesAlive(), alive);
+    // Afterwards pictures are decoded on the spot again.
+    const long decodes = PngDecodeCount();
+    Gdiplus::Image* later = nullptr;
+    ASSERT_TRUE(LoadPngResource(&later, IDP_CHECKBOX));
+    EXPECT_EQ(PngDecodeCount(), decodes + 1);
+    DeletePngImage(&later);
+    EXPECT_EQ(PngImagesAlive(), alive);
 }
 
 TEST(MeasureTextWidth, NullArgumentsEmptyTextAndTheStockFontFallback) {
