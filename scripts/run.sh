@@ -38,6 +38,7 @@ else
   tag=demo-${lang%%.*}-${ORV_DPI:-96}
   echo "No display: a scripted repair under Xvfb ($DISPLAY), screenshots in $screens"
   winpath() { echo "Z:$1" | sed 's#/#\\#g'; }
+  rm -f "$screens"/$tag-*.png
   scripts/wine-run.sh build/bin/orv_demo.exe "$(winpath "$copy")" "$(winpath "$screens")" "$tag"
   echo "Screenshots: $(ls "$screens"/$tag-*.png | tr '\n' ' ')"
 fi

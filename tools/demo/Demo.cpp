@@ -36,25 +36,12 @@ HWND WaitForPair(DWORD pid, int control, DWORD timeoutMs) {
 
 void Pause(DWORD ms) { gd::WaitFor([] { return false; }, ms); }
 
-// Clicks a control until `done` holds; a person would simply click again.
+// Clicks a control once it takes clicks, and waits for what the click should bring.
 template <class Done>
-bool ClickUntil(HWND control, Done done) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        gd::ClickControl(control);
-        if (gd::WaitFor(done, 2000)) return true;
-        // Away and back, so that the window under the pointer is looked up afresh.
-        gd::MoveTo(0, 0);
-        Pause(300);
-    }
-    // A push button that keeps missing real clicks is pressed by message: this is
-    // a demonstration, not a test of input.
-    wchar_t cls[32] = {};
-    ::GetClassNameW(control, cls, 32);
-    if (_wcsicmp(cls, L"Button") == 0) {
-        ::PostMessageW(control, BM_CLICK, 0, 0);
-        return gd::WaitFor(done, 3000);
-    }
-    return false;
+bool ClickAndWait(HWND control, Done done, DWORD timeoutMs = 5000) {
+    if (!control || !gd::WaitUntilHittable(control, 3000)) return false;
+    gd::ClickControl(control);
+    return gd::WaitFor(done, timeoutMs);
 }
 
 }  // namespace
@@ -94,13 +81,13 @@ int wmain(int argc, wchar_t** argv) {
         if (HWND outcome = WaitForPair(tool.pid(), kPromptFirst, 60000)) {
             Pause(300);
             Shot(L"outcome");
-            ClickUntil(::GetDlgItem(outcome, kPromptFirst), [&] { return !::IsWindowVisible(outcome); });
+            ClickAndWait(::GetDlgItem(outcome, kPromptFirst), [&] { return !::IsWindowVisible(outcome); });
         }
 
         HWND link = ::GetDlgItem(panel, kAgreementLink);
         if (link && ::IsWindowVisible(link)) {
             HWND viewer = nullptr;
-            ClickUntil(link, [&] { return (viewer = gd::FindTopWindow(tool.pid(), L"", L"", [](HWND h) {
+            ClickAndWait(link, [&] { return (viewer = gd::FindTopWindow(tool.pid(), L"", L"", [](HWND h) {
                                                return ::GetDlgItem(h, kViewerEdit) != nullptr;
                                            })) != nullptr; });
             if (viewer) {
@@ -114,7 +101,7 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
 
-        ClickUntil(::GetDlgItem(panel, kClose), [&] {
+        ClickAndWait(::GetDlgItem(panel, kClose), [&] {
             return !tool.Running() || gd::FindTopWindow(tool.pid(), L"", L"", [](HWND h) {
                        return ::GetDlgItem(h, kSolved) != nullptr;
                    }) != nullptr;
@@ -122,7 +109,7 @@ int wmain(int argc, wchar_t** argv) {
         if (HWND feedback = tool.Running() ? WaitForPair(tool.pid(), kSolved, 5000) : nullptr) {
             Pause(300);
             Shot(L"feedback");
-            ClickUntil(::GetDlgItem(feedback, kSolved), [&] { return !::IsWindowVisible(feedback); });
+            ClickAndWait(::GetDlgItem(feedback, kSolved), [&] { return !::IsWindowVisible(feedback); });
         }
         status = tool.Wait(30000) ? 0 : 1;
         if (status) Shot(L"still-running");
