@@ -36,6 +36,8 @@ constexpr PngSet kRepairEnPngs{IDP_REPAIR_EN_NORMAL, IDP_REPAIR_EN_HOVER, IDP_RE
 constexpr PngSet kMoreToolsPngs{IDP_MORE_TOOLS_NORMAL, IDP_MORE_TOOLS_HOVER, IDP_MORE_TOOLS_PRESSED,
                                 IDP_MORE_TOOLS_DISABLED};
 
+UINT PanelBackPng(int language) { return language == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN; }
+
 template <typename Button>
 void SetImages(Button& button, const PngSet& set) {
     button.SetImages(set[0], set[1], set[2], set[3]);
@@ -61,7 +63,7 @@ std::wstring CLUMAFWUChildDlg::EnglishOutcomeText(int code, const std::wstring& 
 }
 
 std::vector<UINT> CLUMAFWUChildDlg::FirstScreenPngs(int language) {
-    std::vector<UINT> ids{language == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN};
+    std::vector<UINT> ids{PanelBackPng(language)};
     const PngSet* sets[] = {&kClosePngs, &kMinimizePngs, language == 1 ? &kRepairZhPngs : &kRepairEnPngs};
     for (const PngSet* set : sets) ids.insert(ids.end(), set->begin(), set->end());
     if (language == 1) {
@@ -72,7 +74,7 @@ std::vector<UINT> CLUMAFWUChildDlg::FirstScreenPngs(int language) {
     return ids;
 }
 
-UINT CLUMAFWUChildDlg::BackgroundPng() const { return m_nLanguage == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN; }
+UINT CLUMAFWUChildDlg::BackgroundPng() const { return PanelBackPng(m_nLanguage); }
 
 void CLUMAFWUChildDlg::Layout(bool first) { LayoutControls(first ? 1 : 0); }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
@@ -22,10 +23,6 @@ std::unordered_map<Gdiplus::Image*, HGLOBAL>& Blocks() {
     static std::unordered_map<Gdiplus::Image*, HGLOBAL> blocks;
     return blocks;
 }
-
-}  // namespace
-
-namespace {
 
 Gdiplus::Image* DecodePngResource(UINT id) {
     HMODULE module = ::GetModuleHandleW(nullptr);
@@ -95,33 +92,28 @@ struct CPngPrefetch::State {
     }
 };
 
-namespace {
+std::mutex CPngPrefetch::s_activeLock;
+CPngPrefetch::State* CPngPrefetch::s_active = nullptr;
 
-std::mutex g_prefetchLock;
-CPngPrefetch::State* g_prefetch = nullptr;
-
-}  // namespace
-
-CPngPrefetch::CPngPrefetch(std::vector<UINT> ids) : m_pState(new State) {
+CPngPrefetch::CPngPrefetch(std::vector<UINT> ids) : m_pState(std::make_unique<State>()) {
     for (UINT id : ids) m_pState->entries.push_back(State::Entry{id});
-    m_pState->thread.reset(::CreateThread(nullptr, 0, &CPngPrefetch::ThreadProc, m_pState, 0, nullptr));
+    m_pState->thread.reset(::CreateThread(nullptr, 0, &CPngPrefetch::ThreadProc, m_pState.get(), 0, nullptr));
     if (!m_pState->thread) {
         // Nothing is on its way: the window thread decodes as it always does.
         m_pState->entries.clear();
         return;
     }
-    std::lock_guard<std::mutex> lock(g_prefetchLock);
-    if (!g_prefetch) g_prefetch = m_pState;
+    std::lock_guard<std::mutex> lock(s_activeLock);
+    if (!s_active) s_active = m_pState.get();
 }
 
 CPngPrefetch::~CPngPrefetch() {
     {
-        std::lock_guard<std::mutex> lock(g_prefetchLock);
-        if (g_prefetch == m_pState) g_prefetch = nullptr;
+        std::lock_guard<std::mutex> lock(s_activeLock);
+        if (s_active == m_pState.get()) s_active = nullptr;
     }
     if (m_pState->thread) ::WaitForSingleObject(m_pState->thread.get(), INFINITE);
     for (State::Entry& e : m_pState->entries) DeletePngImage(&e.image);
-    delete m_pState;
 }
 
 size_t CPngPrefetch::Untaken() const {
@@ -151,12 +143,14 @@ DWORD CALLBACK CPngPrefetch::ThreadProc(LPVOID param) {
     return 0;
 }
 
+bool CPngPrefetch::TakeFromActive(UINT id, Gdiplus::Image** slot) {
+    std::lock_guard<std::mutex> lock(s_activeLock);
+    return s_active && s_active->Take(id, slot);
+}
+
 BOOL LoadPngResource(Gdiplus::Image** slot, UINT id) {
     if (!slot) return FALSE;
-    {
-        std::lock_guard<std::mutex> lock(g_prefetchLock);
-        if (g_prefetch && g_prefetch->Take(id, slot)) return TRUE;
-    }
+    if (CPngPrefetch::TakeFromActive(id, slot)) return TRUE;
     Gdiplus::Image* image = DecodePngResource(id);
     if (!image) return FALSE;
     *slot = image;

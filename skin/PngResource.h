@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,11 +35,16 @@ public:
     // How many of the listed pictures have not been asked for yet.
     size_t Untaken() const;
 
-    struct State;
+    // LoadPngResource's way in: hands out `id` from the living object, if it lists it.
+    static bool TakeFromActive(UINT id, Gdiplus::Image** slot);
 
 private:
+    struct State;
     static DWORD CALLBACK ThreadProc(LPVOID param);
-    State* m_pState;
+
+    static std::mutex s_activeLock;
+    static State* s_active;
+    std::unique_ptr<State> m_pState;
 };
 
 // How many images LoadPngResource has decoded in this process (for tests that
