@@ -98,8 +98,7 @@ TEST(ChineseClose, AsksTheQuestionAndClosesOnlyAfterTheAnswer) {
     ToolRun run;
     ASSERT_EQ(run.StartQuiet(), "");
     HWND close = run.PanelControl(IDC_CLOSE);
-    ASSERT_TRUE(gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs));
-    gd::ClickControl(close);
+    ASSERT_TRUE(gd::ClickWhenHittable(close, e2e::kSettleTimeoutMs));
 
     HWND feedback = run.WaitForDialogWith(IDC_SOLVED);
     ASSERT_NE(feedback, nullptr) << "no feedback question";

@@ -114,8 +114,7 @@ TEST(SystemMenu, HoldsTheAboutItemBelowASeparatorAndOpensTheAboutBox) {
     auto kids = gd::Children(about);
     ASSERT_TRUE(kids.count(IDOK));
     EXPECT_EQ(kids[IDOK].text, L"确定");
-    ASSERT_TRUE(gd::WaitUntilHittable(kids[IDOK].hwnd, e2e::kSettleTimeoutMs));
-    gd::ClickControl(kids[IDOK].hwnd);
+    ASSERT_TRUE(gd::ClickWhenHittable(kids[IDOK].hwnd, e2e::kSettleTimeoutMs));
     EXPECT_TRUE(gd::WaitForGone(about, e2e::kWindowTimeoutMs));
     EXPECT_TRUE(run.Running());
     EXPECT_TRUE(::IsWindowVisible(run.Panel()));

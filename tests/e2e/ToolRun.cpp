@@ -3,6 +3,8 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "res/resource.h"
 
 namespace gd = guidriver;
@@ -132,9 +134,7 @@ std::wstring ToolRun::PromptText(HWND promptChild) { return Text(::GetDlgItem(pr
 
 bool ToolRun::ConfirmPrompt(HWND promptChild) const {
     HWND button = ::GetDlgItem(promptChild, IDC_PROMPT_FIRST);
-    if (!button || !gd::WaitUntilHittable(button, kSettleTimeoutMs)) return false;
-    gd::ClickControl(button);
-    return gd::WaitForGone(promptChild, kWindowTimeoutMs);
+    return gd::ClickWhenHittable(button, kSettleTimeoutMs) && gd::WaitForGone(promptChild, kWindowTimeoutMs);
 }
 
 HWND ToolRun::WaitForProgress(DWORD timeoutMs) const {
@@ -183,11 +183,61 @@ std::vector<DWORD> ToolRun::ChildProcesses(const std::wstring& imageName) const 
     return found;
 }
 
+namespace {
+
+// Creation time of a process, 0 when it cannot be read.
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (!process || !::GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+ULONGLONG CreationTime(DWORD pid) {
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    const ULONGLONG t = CreationTime(h);
+    if (h) ::CloseHandle(h);
+    return t;
+}
+
+}  // namespace
+
+std::vector<DWORD> ToolRun::Descendants() const {
+    std::vector<DWORD> found;
+    const ULONGLONG toolCreated = CreationTime(process_.handle());
+    if (Pid() == 0 || toolCreated == 0) return found;
+    std::vector<std::pair<DWORD, DWORD>> all;  // (process, parent)
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return found;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
+        all.emplace_back(pe.th32ProcessID, pe.th32ParentProcessID);
+    }
+    ::CloseHandle(snap);
+    std::vector<DWORD> parents{Pid()};
+    while (!parents.empty()) {
+        const DWORD parent = parents.back();
+        parents.pop_back();
+        for (const auto& p : all) {
+            if (p.second != parent || p.first == Pid()) continue;
+            if (std::find(found.begin(), found.end(), p.first) != found.end()) continue;
+            // Wine hands out process ids again soon: a process older than the tool (the
+            // desktop, the services) only names a parent that had the same id once.
+            if (CreationTime(p.first) < toolCreated) continue;
+            found.push_back(p.first);
+            parents.push_back(p.first);
+        }
+    }
+    return found;
+}
+
 void ToolRun::End() {
     if (!process_.handle()) return;
-    // The firmware simulator and a hidden cmd.exe may still run below the tool.
-    std::vector<DWORD> children = ChildProcesses(L"cmd.exe");
-    for (DWORD id : ChildProcesses(L"LUMAFWU.exe")) children.push_back(id);
+    // Everything that may still run below the tool: the firmware simulator, the hidden
+    // clean-up cmd.exe with its timeout.exe, and the console host Wine starts for it.
+    // Wine's conhost.exe does not end when its only client is killed, and it keeps the
+    // test's output pipe open, so ctest would wait for it until its time-out.
+    const std::vector<DWORD> children = Descendants();
     if (process_.Running()) process_.Kill();
     for (DWORD id : children) {
         if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {

@@ -107,9 +107,8 @@ double ExitToPromptMs()
     if (!run.Start() || !run.WaitForPanel())
         return -1;
     HWND repair = run.PanelControl(IDC_REPAIR);
-    if (!gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs))
+    if (!gd::ClickWhenHittable(repair, e2e::kSettleTimeoutMs))
         return -1;
-    gd::ClickControl(repair);
     unsigned long long shownAt = 0;
     const ULONGLONG end = ::GetTickCount64() + 30000;
     while (!shownAt && ::GetTickCount64() < end) {

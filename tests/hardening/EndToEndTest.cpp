@@ -76,10 +76,8 @@ std::string PressClose(const ToolRun& run)
         return std::string(enabled ? "no feedback question" : "no feedback question (clicked while the panel was disabled)") +
                (run.Running() ? ", still running" : ", ended");
     }
-    HWND solved = ::GetDlgItem(dialog, IDC_SOLVED);
-    if (!gd::WaitUntilHittable(solved, e2e::kWindowTimeoutMs))
+    if (!gd::ClickWhenHittable(::GetDlgItem(dialog, IDC_SOLVED), e2e::kWindowTimeoutMs))
         return "the answer cannot be hit";
-    gd::ClickControl(solved);
     return std::string();
 }
 
@@ -181,8 +179,8 @@ std::string WaitOutSlowCall(const ToolRun& run, const std::wstring& text, HWND a
 // (the library writes its journal line as a call begins).
 bool ClickAndWaitForCall(const ToolRun& run, HWND control, const wchar_t* entryPoint)
 {
-    gd::ClickControl(control);
-    return gd::WaitFor([&] { return run.JournalCount(entryPoint) > 0; }, e2e::kWindowTimeoutMs);
+    return gd::ClickWhenHittable(control, e2e::kWindowTimeoutMs,
+                                 [&] { return run.JournalCount(entryPoint) > 0; }, e2e::kWindowTimeoutMs);
 }
 
 }  // namespace
@@ -206,13 +204,11 @@ TEST(SlowFeedbackLibrary, StartUpAndLinksShowAWaitAndTheWindowKeepsAnswering)
         return;  // the English interface has no links
 
     HWND moreTools = run.PanelControl(IDC_MORE_TOOLS);
-    ASSERT_TRUE(gd::WaitUntilHittable(moreTools, e2e::kWindowTimeoutMs));
     ASSERT_TRUE(ClickAndWaitForCall(run, moreTools, L"OpenUrl"));
     EXPECT_EQ("", WaitOutSlowCall(run, L"正在打开网页，请稍等", run.Panel()));
     ASSERT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"OpenUrl") == 1; }, 5000));
 
     HWND link = run.PanelControl(IDC_FEEDBACK_LINK);
-    ASSERT_TRUE(gd::WaitUntilHittable(link, e2e::kWindowTimeoutMs));
     ASSERT_TRUE(ClickAndWaitForCall(run, link, L"FeedbackQuestion"));
     EXPECT_EQ("", WaitOutSlowCall(run, L"正在打开反馈页面，请稍等", run.Panel()));
     ASSERT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"FeedbackQuestion") == 1; }, 5000));
@@ -276,8 +272,7 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
         ASSERT_TRUE(run.Start());
         ASSERT_NE(nullptr, run.WaitForPanel());
         HWND repair = run.PanelControl(IDC_REPAIR);
-        ASSERT_TRUE(gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs));
-        gd::ClickControl(repair);
+        ASSERT_TRUE(gd::ClickWhenHittable(repair, e2e::kSettleTimeoutMs));
         HWND prompt = run.WaitForPrompt(30000);
         ASSERT_NE(nullptr, prompt) << "no outcome";
         const std::wstring text = ToolRun::PromptText(prompt);

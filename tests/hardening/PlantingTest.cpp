@@ -134,8 +134,7 @@ ScenarioResult RunTool(e2e::ToolRun& run)
     r.panel = run.WaitForPanel() != nullptr;
     HWND repair = run.PanelControl(IDC_REPAIR);
     HWND link = run.PanelControl(IDC_AGREEMENT_LINK);
-    if (r.panel && gd::WaitUntilHittable(link, e2e::kSettleTimeoutMs)) {
-        gd::ClickControl(link);
+    if (r.panel && gd::ClickWhenHittable(link, e2e::kSettleTimeoutMs)) {
         HWND viewer = run.WaitForDialogWith(IDC_AGREEMENT_EDIT);
         r.viewer = viewer != nullptr;
         if (r.viewer) {
@@ -153,14 +152,11 @@ ScenarioResult RunTool(e2e::ToolRun& run)
             run.ConfirmPrompt(outcome);
         }
         HWND close = run.PanelControl(IDC_CLOSE);
-        if (gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs)) {
-            gd::ClickControl(close);
+        if (gd::ClickWhenHittable(close, e2e::kSettleTimeoutMs)) {
             HWND feedback = run.WaitForDialogWith(IDC_SOLVED, e2e::kWindowTimeoutMs);
             if (feedback) {
                 collect();
-                HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);
-                if (gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs))
-                    gd::ClickControl(solved);
+                gd::ClickWhenHittable(::GetDlgItem(feedback, IDC_SOLVED), e2e::kSettleTimeoutMs);
             }
         }
     }

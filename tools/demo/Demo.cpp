@@ -37,11 +37,8 @@ HWND WaitForPair(DWORD pid, int control, DWORD timeoutMs) {
 void Pause(DWORD ms) { gd::WaitFor([] { return false; }, ms); }
 
 // Clicks a control once it takes clicks, and waits for what the click should bring.
-template <class Done>
-bool ClickAndWait(HWND control, Done done, DWORD timeoutMs = 5000) {
-    if (!control || !gd::WaitUntilHittable(control, 3000)) return false;
-    gd::ClickControl(control);
-    return gd::WaitFor(done, timeoutMs);
+bool ClickAndWait(HWND control, const std::function<bool()>& done) {
+    return gd::ClickWhenHittable(control, 3000, done, 5000);
 }
 
 }  // namespace

@@ -193,6 +193,12 @@ bool WaitUntilHittable(HWND control, DWORD timeoutMs) {
     return WaitFor([&] { return ::WindowFromPoint(p) == control; }, timeoutMs);
 }
 
+bool ClickWhenHittable(HWND control, DWORD hittableMs, const std::function<bool()>& done, DWORD doneMs) {
+    if (!control || !WaitUntilHittable(control, hittableMs)) return false;
+    ClickControl(control);
+    return !done || WaitFor(done, doneMs);
+}
+
 COLORREF ScreenPixel(int x, int y) {
     HDC screen = ::GetDC(nullptr);
     COLORREF c = ::GetPixel(screen, x, y);

@@ -50,6 +50,11 @@ void Click(int x, int y);
 void ClickControl(HWND control);
 // Waits until the window under the centre of `control` is `control`.
 bool WaitUntilHittable(HWND control, DWORD timeoutMs);
+// Clicks `control` once it is hittable (within `hittableMs`) and, when `done` is
+// given, waits up to `doneMs` for what the click should bring. False when the control
+// is null or either wait ran out (nothing is clicked if the control never came).
+bool ClickWhenHittable(HWND control, DWORD hittableMs, const std::function<bool()>& done = nullptr,
+                       DWORD doneMs = 0);
 // The centre of a rectangle.
 POINT Centre(const RECT& r);
 
