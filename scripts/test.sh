@@ -16,6 +16,8 @@ cmake --build --preset i686
 source scripts/xvfb.sh
 orv_xvfb_start
 trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"' EXIT
+# Every test program's leftovers are ended after it (scripts/wine-run.sh).
+export ORV_REAP_LEFTOVERS=1
 status=0
 if ! ctest --preset default -j2 "$@"; then
   # A test that failed gets one more run, and the log says which ones needed it, so

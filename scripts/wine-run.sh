@@ -26,4 +26,26 @@ export WINEDLLOVERRIDES="mscoree,mshtml=${ORV_DLLOVERRIDES:+;$ORV_DLLOVERRIDES}"
 export LANG=${ORV_LANG:-zh_CN.UTF-8} LC_ALL=${ORV_LANG:-zh_CN.UTF-8}
 # wine64 directly: the "wine" wrapper would pick a 32-bit loader when one is installed.
 export WINELOADER=/usr/lib/wine/wine64
-exec "$WINELOADER" "$@"
+[ -n "${ORV_REAP_LEFTOVERS:-}" ] || exec "$WINELOADER" "$@"
+
+# Under the test command: whatever the program left running below it is ended once it
+# has ended. Wine's conhost.exe never ends when the one process on its console is killed
+# while attaching to it (and a timeout.exe writing to that console then waits for ever);
+# both keep the test's output open, and ctest would wait for them until the time-out.
+# Wine's own services, started by whichever program came first, are left alone.
+export ORV_RUN_ID=$$.$RANDOM
+status=0
+"$WINELOADER" "$@" || status=$?
+for environ in /proc/[0-9]*/environ; do
+  pid=${environ#/proc/}
+  pid=${pid%/environ}
+  { tr '\0' '\n' < "$environ"; } 2>/dev/null | grep -xF "ORV_RUN_ID=$ORV_RUN_ID" >/dev/null || continue
+  cmd=$({ tr '\0' ' ' < "/proc/$pid/cmdline"; } 2>/dev/null || true)
+  case "$cmd" in
+    *wineserver*|*services.exe*|*explorer.exe*|*winedevice.exe*|*plugplay.exe*|*svchost.exe*|*rpcss.exe*|"") continue ;;
+  esac
+  [ "$pid" = "$$" ] && continue
+  echo "wine-run: ended a process left running: $cmd" >&2
+  kill -9 "$pid" 2>/dev/null || true
+done
+exit $status
