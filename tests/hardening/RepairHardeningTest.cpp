@@ -336,7 +336,8 @@ TEST(HostileFolders, TheFirmwareToolRunsInExactlyItsFolderOrNothingRuns)
         SCOPED_TRACE(Utf8(c.folder));
         PlacedTool tool{c.folder};
         if (c.withTool) {
-            tool = PlaceTool(c.folder, "mode=quiet,success\ndelay_ms=1500\n");
+            // Long enough for the look at cmd.exe's command line every 100 ms.
+            tool = PlaceTool(c.folder, "mode=quiet,success\nlinger_ms=1000\n");
         } else {
             ::CreateDirectoryW(c.folder.c_str(), nullptr);
             ::CreateDirectoryW(tool.Lumafwu().c_str(), nullptr);

@@ -66,6 +66,8 @@ void ApplyItem(Behavior& b, const std::string& raw)
             ApplyMode(b, Trim(mode));
     } else if (Take(item, "delay_ms=", arg)) {
         b.delayMs = std::atoi(arg.c_str());
+    } else if (Take(item, "linger_ms=", arg)) {
+        b.lingerMs = std::atoi(arg.c_str());
     } else if (Take(item, "say=", arg)) {
         b.say.push_back(arg);
     } else if (!item.empty()) {

@@ -9,6 +9,7 @@ struct Behavior {
     LogKind log = LogKind::Success;
     bool quiet = false;
     int delayMs = 3000;
+    int lingerMs = 0;  // stays this long after its output, whatever the mode
     std::vector<std::string> say;
     long long bytes = -1;
     bool nul = false;

@@ -177,6 +177,8 @@ int wmain(int argc, wchar_t** argv)
 
     if (b.childSeconds >= 0)
         StartChild(b.childSeconds);
+    if (b.lingerMs > 0)
+        ::Sleep(static_cast<DWORD>(b.lingerMs));
     if (b.hang)
         ::Sleep(INFINITE);
 
