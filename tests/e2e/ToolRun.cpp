@@ -168,22 +168,27 @@ int ToolRun::JournalCount(const std::wstring& entryPoint) const {
     return n;
 }
 
-std::vector<DWORD> ToolRun::ChildProcesses(const std::wstring& imageName) const {
-    std::vector<DWORD> found;
+namespace {
+
+struct ProcessEntry {
+    DWORD pid;
+    DWORD parent;
+    std::wstring image;
+};
+
+// Every process of the system, as one snapshot sees them.
+std::vector<ProcessEntry> ProcessTable() {
+    std::vector<ProcessEntry> all;
     HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return found;
+    if (snap == INVALID_HANDLE_VALUE) return all;
     PROCESSENTRY32W pe{};
     pe.dwSize = sizeof(pe);
     for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
-        if (pe.th32ParentProcessID == Pid() && Pid() != 0 && _wcsicmp(pe.szExeFile, imageName.c_str()) == 0) {
-            found.push_back(pe.th32ProcessID);
-        }
+        all.push_back({pe.th32ProcessID, pe.th32ParentProcessID, pe.szExeFile});
     }
     ::CloseHandle(snap);
-    return found;
+    return all;
 }
-
-namespace {
 
 // Creation time of a process, 0 when it cannot be read.
 ULONGLONG CreationTime(HANDLE process) {
@@ -201,31 +206,32 @@ ULONGLONG CreationTime(DWORD pid) {
 
 }  // namespace
 
+std::vector<DWORD> ToolRun::ChildProcesses(const std::wstring& imageName) const {
+    std::vector<DWORD> found;
+    if (Pid() == 0) return found;
+    for (const ProcessEntry& p : ProcessTable()) {
+        if (p.parent == Pid() && _wcsicmp(p.image.c_str(), imageName.c_str()) == 0) found.push_back(p.pid);
+    }
+    return found;
+}
+
 std::vector<DWORD> ToolRun::Descendants() const {
     std::vector<DWORD> found;
     const ULONGLONG toolCreated = CreationTime(process_.handle());
     if (Pid() == 0 || toolCreated == 0) return found;
-    std::vector<std::pair<DWORD, DWORD>> all;  // (process, parent)
-    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return found;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof(pe);
-    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
-        all.emplace_back(pe.th32ProcessID, pe.th32ParentProcessID);
-    }
-    ::CloseHandle(snap);
+    const std::vector<ProcessEntry> all = ProcessTable();
     std::vector<DWORD> parents{Pid()};
     while (!parents.empty()) {
         const DWORD parent = parents.back();
         parents.pop_back();
-        for (const auto& p : all) {
-            if (p.second != parent || p.first == Pid()) continue;
-            if (std::find(found.begin(), found.end(), p.first) != found.end()) continue;
+        for (const ProcessEntry& p : all) {
+            if (p.parent != parent || p.pid == Pid()) continue;
+            if (std::find(found.begin(), found.end(), p.pid) != found.end()) continue;
             // Wine hands out process ids again soon: a process older than the tool (the
             // desktop, the services) only names a parent that had the same id once.
-            if (CreationTime(p.first) < toolCreated) continue;
-            found.push_back(p.first);
-            parents.push_back(p.first);
+            if (CreationTime(p.pid) < toolCreated) continue;
+            found.push_back(p.pid);
+            parents.push_back(p.pid);
         }
     }
     return found;

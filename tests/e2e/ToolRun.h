@@ -93,13 +93,14 @@ public:
 
     // Processes started by the tool (such as the hidden cmd.exe), by image name.
     std::vector<DWORD> ChildProcesses(const std::wstring& imageName) const;
-    // Every process started below the tool (children, grandchildren, ...).
-    std::vector<DWORD> Descendants() const;
 
     // Ends the tool and its children if they still run (exit code 99).
     void End();
 
 private:
+    // Every process started below the tool (children, grandchildren, ...).
+    std::vector<DWORD> Descendants() const;
+
     std::wstring parent_, folder_;
     bool ready_ = false;
     bool ownsParent_ = false;

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -149,18 +149,9 @@ Usage MeasureIdle(HANDLE process, const std::wstring& exePath, POINT rest) {
 bool MachineJiffies(unsigned long long& busy, unsigned long long& total) {
     const std::string stat = gd::ReadFileBytes(L"Z:\\proc\\stat");
     if (stat.compare(0, 4, "cpu ") != 0) return false;
+    std::istringstream line(stat.substr(4, stat.find('\n') - 4));
     std::vector<unsigned long long> v;
-    size_t at = 4;
-    while (at < stat.size() && stat[at] != '\n') {
-        char* end = nullptr;
-        const unsigned long long x = std::strtoull(stat.c_str() + at, &end, 10);
-        if (end == stat.c_str() + at) {
-            ++at;
-            continue;
-        }
-        v.push_back(x);
-        at = static_cast<size_t>(end - stat.c_str());
-    }
+    for (unsigned long long x = 0; line >> x;) v.push_back(x);
     if (v.size() < 5) return false;
     total = 0;
     for (unsigned long long x : v) total += x;
