@@ -155,6 +155,12 @@ LRESULT CLayeredBackDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_WINDOWPOSCHANGED) {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
         raise = !(pos->flags & SWP_NOZORDER) || (pos->flags & SWP_SHOWWINDOW);
+        // The system hides owned popups only with a minimised owner: a back that
+        // leaves the screen (its dialog ended) takes its child along.
+        if ((pos->flags & SWP_HIDEWINDOW) && m_pChild && ::IsWindowVisible(m_pChild->GetSafeHwnd())) {
+            ::SetWindowPos(m_pChild->GetSafeHwnd(), nullptr, 0, 0, 0, 0,
+                           SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+        }
     } else if (msg == WM_ACTIVATE) {
         raise = LOWORD(wp) != WA_INACTIVE;
     }

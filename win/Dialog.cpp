@@ -46,29 +46,36 @@ INT_PTR CDialog::DoModal() {
     m_modal = true;
     m_endModal = false;
     m_result = -1;
+    m_hDisabledOwner = nullptr;
 
     HWND h = CreateFromTemplate(owner);
     if (h) {
-        bool enableOwner = false;
         if (owner && owner != ::GetDesktopWindow() && ::IsWindowEnabled(owner)) {
             ::EnableWindow(owner, FALSE);
-            enableOwner = true;
+            m_hDisabledOwner = owner;
         }
         if (!m_endModal && ::IsWindow(h)) {
             if (!(::GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE)) ::ShowWindow(h, SW_SHOWNORMAL);
             PumpMessagesUntil(&m_endModal);
         }
-        if (::IsWindow(h)) {
-            ::SetWindowPos(h, nullptr, 0, 0, 0, 0,
-                           SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
-        }
-        if (enableOwner) ::EnableWindow(owner, TRUE);
-        if (owner && ::GetActiveWindow() == h) ::SetActiveWindow(owner);
+        LeaveScreen(h, owner);
         if (::IsWindow(h)) ::DestroyWindow(h);
     }
     if (top) ::EnableWindow(top, TRUE);
     m_modal = false;
     return m_result;
+}
+
+void CDialog::LeaveScreen(HWND h, HWND owner) {
+    if (m_hDisabledOwner) {
+        ::EnableWindow(m_hDisabledOwner, TRUE);
+        m_hDisabledOwner = nullptr;
+    }
+    if (!::IsWindow(h)) return;
+    HWND active = ::GetActiveWindow();
+    const bool wasActive = active && (active == h || ::GetWindow(active, GW_OWNER) == h);
+    ::SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    if (wasActive && owner) ::SetActiveWindow(owner);
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {
@@ -83,8 +90,14 @@ void CDialog::EndDialog(INT_PTR result) {
     m_result = result;
     if (m_modal) {
         m_endModal = true;
-        // Wakes the modal loop when this runs for a message sent from another thread.
-        if (m_hWnd) ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
+        if (m_hWnd) {
+            // The loop only sees the flag once the message being handled returns.
+            // Messages sent meanwhile, a nested prompt among them, must already find
+            // the dialog gone from the screen and its owner taking input again.
+            LeaveScreen(m_hWnd, ::GetWindow(m_hWnd, GW_OWNER));
+            // Wakes the modal loop when this runs for a message sent from another thread.
+            ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
+        }
     } else if (m_hWnd) {
         ::ShowWindow(m_hWnd, SW_HIDE);
     }

@@ -16,6 +16,8 @@ public:
     virtual INT_PTR DoModal();
     // Creates the dialog modelessly with the given parent as owner.
     virtual BOOL Create(UINT templateId, CWnd* parent);
+    // For a modal dialog: hides it and enables its owner at once; DoModal returns
+    // `result` once its loop gets control back.
     void EndDialog(INT_PTR result);
     bool IsModal() const { return m_modal; }
 
@@ -38,9 +40,13 @@ protected:
 private:
     static INT_PTR CALLBACK StaticDlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     HWND CreateFromTemplate(HWND owner);
+    // Ends a modal dialog's presence: the owner it disabled takes input again, the
+    // window hides, and activation goes back to the owner if it was here.
+    void LeaveScreen(HWND h, HWND owner);
 
     bool m_modal = false;
     bool m_endModal = false;
+    HWND m_hDisabledOwner = nullptr;
     INT_PTR m_result = -1;
 };
 

@@ -91,6 +91,34 @@ TEST(ProgressPrompt, KeysAndDraggingDoNotEndOrMoveIt) {
     EXPECT_TRUE(stayed);
 }
 
+TEST(ProgressPrompt, LeavesTheScreenWithItsChildTheMomentItIsClosed) {
+    // The repair's worker closes the prompt and reports the outcome with two sends
+    // in a row; the outcome can be handled before the prompt's loop ends, and must
+    // not find the prompt still showing.
+    class Observed : public CExecutePromptDlg {
+    public:
+        std::atomic<int> backShown{-1}, childShown{-1};
+
+    protected:
+        LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+            const LRESULT r = CExecutePromptDlg::WindowProc(msg, wp, lp);
+            if (msg == WM_EXECUTE_PROMPT_CLOSE) {
+                backShown = ::IsWindowVisible(m_hWnd) ? 1 : 0;
+                childShown = m_pChild && ::IsWindowVisible(m_pChild->GetSafeHwnd()) ? 1 : 0;
+            }
+            return r;
+        }
+    } dlg;
+    dlg.SetText(L"");
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROGRESS_TEXT);
+        if (child) ::SendMessageW(::GetWindow(child, GW_OWNER), WM_EXECUTE_PROMPT_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_EQ(dlg.backShown, 0);
+    EXPECT_EQ(dlg.childShown, 0);
+}
+
 TEST(Prompt, SizeAndModeOneReturnsOkFromTheCentredButton) {
     const float s = win::ScreenScale();
     CPromptDlg dlg;

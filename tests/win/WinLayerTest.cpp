@@ -61,6 +61,22 @@ void PostKey(HWND dialog, WPARAM vk) {
     ::PostMessageW(target ? target : dialog, WM_KEYDOWN, vk, 1);
 }
 
+// A shown modeless dialog standing in as the program's main window.
+class MainWindow : public CDialog {
+public:
+    MainWindow() : CDialog(kChildTemplate) {
+        if (Create(kChildTemplate, nullptr)) {
+            ShowWindow(SW_SHOW);
+            app_.m_pMainWnd = this;
+        }
+    }
+    ~MainWindow() override { app_.m_pMainWnd = nullptr; }
+    bool Shown() const { return app_.m_pMainWnd == this; }
+
+private:
+    CWinApp app_;
+};
+
 }  // namespace
 
 TEST(WinLayer, ModalDialogIsFoundReadAndClickedWithRealInput) {
@@ -144,14 +160,8 @@ TEST(WinLayer, EndDialogFromAnotherThreadsSendMessageEndsTheModalLoop) {
 }
 
 TEST(WinLayer, ModalOwnerIsTheMainWindowsLastActivePopupAndIsDisabledMeanwhile) {
-    CWinApp app;
-    class Main : public CDialog {
-    public:
-        Main() : CDialog(kChildTemplate) {}
-    } main;
-    ASSERT_TRUE(main.Create(kChildTemplate, nullptr));
-    main.ShowWindow(SW_SHOW);
-    app.m_pMainWnd = &main;
+    MainWindow main;
+    ASSERT_TRUE(main.Shown());
 
     TestDialog dlg;
     std::atomic<bool> ownerOk{false}, ownerDisabled{false};
@@ -167,7 +177,36 @@ TEST(WinLayer, ModalOwnerIsTheMainWindowsLastActivePopupAndIsDisabledMeanwhile) 
     EXPECT_TRUE(ownerOk);
     EXPECT_TRUE(ownerDisabled);
     EXPECT_TRUE(main.IsWindowEnabled());
-    app.m_pMainWnd = nullptr;
+}
+
+TEST(WinLayer, EndDialogHidesAtOnceAndGivesTheOwnerItsInputBack) {
+    // Whatever runs between EndDialog and the loop's next look at its flag (a
+    // nested dialog, say) must already see the dialog gone and its owner usable.
+    MainWindow main;
+    ASSERT_TRUE(main.Shown());
+
+    class Ending : public TestDialog {
+    public:
+        int shownAfterEnd = -1, ownerEnabledAfterEnd = -1;
+
+    protected:
+        BOOL OnCommand(WPARAM wp, LPARAM lp) override {
+            if (LOWORD(wp) != kPress) return FALSE;
+            HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+            EndDialog(7);
+            shownAfterEnd = ::IsWindowVisible(m_hWnd) ? 1 : 0;
+            ownerEnabledAfterEnd = owner && ::IsWindowEnabled(owner) ? 1 : 0;
+            return TRUE;
+        }
+    } dlg;
+    std::thread driver([&] {
+        if (HWND h = WaitForTestDialog()) gd::ClickControl(::GetDlgItem(h, kPress));
+    });
+    EXPECT_EQ(dlg.DoModal(), 7);
+    driver.join();
+    EXPECT_EQ(dlg.shownAfterEnd, 0);
+    EXPECT_EQ(dlg.ownerEnabledAfterEnd, 1);
+    EXPECT_TRUE(main.IsWindowEnabled());
 }
 
 TEST(WinLayer, ModelessDialogsAreCreatedAndDestroyedWithoutLeakingWindows) {
