@@ -1,7 +1,6 @@
 #include "tests/e2e/ToolRun.h"
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -170,26 +169,6 @@ int ToolRun::JournalCount(const std::wstring& entryPoint) const {
 
 namespace {
 
-struct ProcessEntry {
-    DWORD pid;
-    DWORD parent;
-    std::wstring image;
-};
-
-// Every process of the system, as one snapshot sees them.
-std::vector<ProcessEntry> ProcessTable() {
-    std::vector<ProcessEntry> all;
-    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return all;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof(pe);
-    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
-        all.push_back({pe.th32ProcessID, pe.th32ParentProcessID, pe.szExeFile});
-    }
-    ::CloseHandle(snap);
-    return all;
-}
-
 // Creation time of a process, 0 when it cannot be read.
 ULONGLONG CreationTime(HANDLE process) {
     FILETIME created, ended, kernel, user;
@@ -209,7 +188,7 @@ ULONGLONG CreationTime(DWORD pid) {
 std::vector<DWORD> ToolRun::ChildProcesses(const std::wstring& imageName) const {
     std::vector<DWORD> found;
     if (Pid() == 0) return found;
-    for (const ProcessEntry& p : ProcessTable()) {
+    for (const guidriver::ProcessEntry& p : guidriver::ProcessTable()) {
         if (p.parent == Pid() && _wcsicmp(p.image.c_str(), imageName.c_str()) == 0) found.push_back(p.pid);
     }
     return found;
@@ -219,12 +198,12 @@ std::vector<DWORD> ToolRun::Descendants() const {
     std::vector<DWORD> found;
     const ULONGLONG toolCreated = CreationTime(process_.handle());
     if (Pid() == 0 || toolCreated == 0) return found;
-    const std::vector<ProcessEntry> all = ProcessTable();
+    const std::vector<guidriver::ProcessEntry> all = guidriver::ProcessTable();
     std::vector<DWORD> parents{Pid()};
     while (!parents.empty()) {
         const DWORD parent = parents.back();
         parents.pop_back();
-        for (const ProcessEntry& p : all) {
+        for (const guidriver::ProcessEntry& p : all) {
             if (p.parent != parent || p.pid == Pid()) continue;
             if (std::find(found.begin(), found.end(), p.pid) != found.end()) continue;
             // Wine hands out process ids again soon: a process older than the tool (the

@@ -1,7 +1,6 @@
 #include "tests/hardening/HardeningSupport.h"
 
 #include <psapi.h>
-#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -192,15 +191,10 @@ std::wstring CommandLineOf(DWORD pid)
 std::vector<std::wstring> CommandLinesOf(const wchar_t* exeName)
 {
     std::vector<std::wstring> lines;
-    win::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot)
-        return lines;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (::CompareStringOrdinal(entry.szExeFile, -1, exeName, -1, TRUE) != CSTR_EQUAL)
+    for (const guidriver::ProcessEntry& p : guidriver::ProcessTable()) {
+        if (::CompareStringOrdinal(p.image.c_str(), -1, exeName, -1, TRUE) != CSTR_EQUAL)
             continue;
-        const std::wstring line = CommandLineOf(entry.th32ProcessID);
+        const std::wstring line = CommandLineOf(p.pid);
         if (!line.empty())
             lines.push_back(line);
     }

@@ -2,6 +2,7 @@
 
 #include <gdiplus.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -345,6 +346,19 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     bool ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) && n == bytes.size();
     ::CloseHandle(h);
     return ok;
+}
+
+std::vector<ProcessEntry> ProcessTable() {
+    std::vector<ProcessEntry> all;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return all;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe)) {
+        all.push_back({pe.th32ProcessID, pe.th32ParentProcessID, pe.szExeFile});
+    }
+    ::CloseHandle(snap);
+    return all;
 }
 
 bool FileExists(const std::wstring& path) {

@@ -86,6 +86,14 @@ private:
     DWORD pid_ = 0;
 };
 
+// Every process of the system, as one snapshot sees them.
+struct ProcessEntry {
+    DWORD pid;
+    DWORD parent;
+    std::wstring image;
+};
+std::vector<ProcessEntry> ProcessTable();
+
 // Files and folders for tests.
 std::wstring TempFolder(const std::wstring& prefix);
 bool CopyTree(const std::wstring& from, const std::wstring& to);
