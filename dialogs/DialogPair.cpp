@@ -126,6 +126,8 @@ void CLayeredBackDlg::OnMove(int x, int y) {
 namespace {
 constexpr UINT_PTR kRaiseTimer = 0x2F0;
 constexpr int kRaiseTicks = 5;
+// Posted by a back that became active, to hand activation on to its child.
+constexpr UINT kActivateChildMsg = WM_APP + 0x2F1;
 }  // namespace
 
 void CLayeredBackDlg::RaiseChild() {
@@ -136,6 +138,18 @@ void CLayeredBackDlg::RaiseChild() {
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void CLayeredBackDlg::ActivateChild() {
+    // The back only shows a picture; the child holds the controls and must be the
+    // active window of the pair. A back activated by the system (a prompt that ended
+    // and gave activation back to its owner, a click on the back's margin, switching
+    // tasks) would otherwise leave the keyboard nowhere, and Wine also raises the
+    // back's X window above the child's without changing its own stacking, so that
+    // the child's controls stop receiving clicks until something restacks the pair.
+    if (!m_pChild || ::GetActiveWindow() != m_hWnd) return;
+    HWND child = m_pChild->GetSafeHwnd();
+    if (::IsWindowVisible(child) && ::IsWindowEnabled(child)) ::SetActiveWindow(child);
+}
+
 LRESULT CLayeredBackDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_TIMER && wp == kRaiseTimer) {
         RaiseChild();
@@ -143,6 +157,10 @@ LRESULT CLayeredBackDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
             ::KillTimer(m_hWnd, kRaiseTimer);
             ::SetPropW(m_hWnd, kPairSettledProp, reinterpret_cast<HANDLE>(1));
         }
+        return 0;
+    }
+    if (msg == kActivateChildMsg) {
+        ActivateChild();
         return 0;
     }
     if (msg == WM_NCDESTROY) ::RemovePropW(m_hWnd, kPairSettledProp);
@@ -163,6 +181,8 @@ LRESULT CLayeredBackDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         }
     } else if (msg == WM_ACTIVATE) {
         raise = LOWORD(wp) != WA_INACTIVE;
+        // Activation is handed on after the system has finished activating the back.
+        if (raise && m_pChild) ::PostMessageW(m_hWnd, kActivateChildMsg, 0, 0);
     }
     if (raise && m_pChild && m_hWnd) {
         RaiseChild();

@@ -60,6 +60,7 @@ protected:
 
 private:
     void RaiseChild();
+    void ActivateChild();
     int m_raiseTicks = 0;
 };
 

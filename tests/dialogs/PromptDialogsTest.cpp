@@ -155,6 +155,28 @@ TEST(Prompt, SizeAndModeOneReturnsOkFromTheCentredButton) {
     EXPECT_TRUE(layoutOk);
 }
 
+TEST(Prompt, AnActivatedBackHandsActivationToItsChild) {
+    // A prompt that ends gives activation back to its owner, which may be a back;
+    // the pair's controls live in the child, which must end up the active window.
+    CPromptDlg dlg;
+    dlg.m_nLanguage = 1;
+    dlg.SetText(L"修复成功");
+    dlg.SetButtonMode(1);
+    std::atomic<bool> childActive{false}, backActivated{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
+        if (!child) return;
+        HWND back = ::GetWindow(child, GW_OWNER);
+        childActive = gd::WaitFor([&] { return ::GetForegroundWindow() == child; }, 3000);
+        backActivated = ::SetForegroundWindow(back) != FALSE;
+        childActive = childActive && gd::WaitFor([&] { return ::GetForegroundWindow() == child; }, 3000);
+        gd::ClickControl(::GetDlgItem(child, IDC_PROMPT_FIRST));
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_TRUE(backActivated);
+    EXPECT_TRUE(childActive);
+}
+
 TEST(Prompt, ModeTwoCancelsFromTheSecondAndTheCloseButton) {
     for (int control : {IDC_PROMPT_SECOND, IDC_CLOSE}) {
         CPromptDlg dlg;
