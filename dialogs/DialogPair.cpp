@@ -225,6 +225,10 @@ BOOL CLayeredChildDlg::OnInitDialog() {
     return TRUE;
 }
 
+void CLayeredChildDlg::OnCancel() {
+    if (HWND back = GetParent()) ::SendMessageW(back, WM_CLOSE, 0, 0);
+}
+
 void CLayeredChildDlg::OnSize(UINT type, int cx, int cy) {
     CDialog::OnSize(type, cx, cy);
     if (m_bInitialized) Layout(false);

@@ -83,6 +83,9 @@ protected:
     virtual void Layout(bool first) {}
 
     BOOL OnInitDialog() override;
+    // A close request of the system (Alt+F4, the system menu) reaches the active
+    // window of the pair, the child; the back decides how the pair closes.
+    void OnCancel() override;
     void OnSize(UINT type, int cx, int cy) override;
     BOOL OnEraseBkgnd(HDC dc) override;
 

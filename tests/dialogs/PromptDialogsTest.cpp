@@ -177,6 +177,25 @@ TEST(Prompt, AnActivatedBackHandsActivationToItsChild) {
     EXPECT_TRUE(childActive);
 }
 
+TEST(Prompt, ClosingTheActiveChildClosesThePair) {
+    // Alt+F4 reaches the active window of the pair, which is the child: the pair
+    // must end as it does from its close button, not leave its back on screen.
+    CPromptDlg dlg;
+    dlg.m_nLanguage = 1;
+    dlg.SetText(L"是否继续？");
+    dlg.SetButtonMode(2);
+    std::atomic<bool> gone{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
+        if (!child) return;
+        HWND back = ::GetWindow(child, GW_OWNER);
+        ::PostMessageW(child, WM_SYSCOMMAND, SC_CLOSE, 0);
+        gone = gd::WaitForGone(back, 3000) && gd::WaitForGone(child, 3000);
+    });
+    EXPECT_EQ(r, IDCANCEL);
+    EXPECT_TRUE(gone);
+}
+
 TEST(Prompt, ModeTwoCancelsFromTheSecondAndTheCloseButton) {
     for (int control : {IDC_PROMPT_SECOND, IDC_CLOSE}) {
         CPromptDlg dlg;
