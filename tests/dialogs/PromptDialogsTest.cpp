@@ -40,6 +40,13 @@ POINT Offset(HWND child, HWND back) {
     return POINT{c.left - b.left, c.top - b.top};
 }
 
+// A prompt of the Chinese interface with `text` and button mode `mode`.
+void SetUpChinese(CPromptDlg& dlg, const wchar_t* text, int mode) {
+    dlg.m_nLanguage = 1;
+    dlg.SetText(text);
+    dlg.SetButtonMode(mode);
+}
+
 }  // namespace
 
 TEST(ProgressPrompt, SizeAndPlaceFollowTheScale) {
@@ -123,9 +130,7 @@ TEST(Prompt, SizeAndModeOneReturnsOkFromTheCentredButton) {
     const float s = win::ScreenScale();
     CPromptDlg dlg;
     dlg.m_fScale = s;
-    dlg.m_nLanguage = 1;
-    dlg.SetText(L"修复成功");
-    dlg.SetButtonMode(1);
+    SetUpChinese(dlg, L"修复成功", 1);
     std::atomic<bool> sizesOk{false}, layoutOk{false};
     INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
@@ -159,9 +164,7 @@ TEST(Prompt, AnActivatedBackHandsActivationToItsChild) {
     // A prompt that ends gives activation back to its owner, which may be a back;
     // the pair's controls live in the child, which must end up the active window.
     CPromptDlg dlg;
-    dlg.m_nLanguage = 1;
-    dlg.SetText(L"修复成功");
-    dlg.SetButtonMode(1);
+    SetUpChinese(dlg, L"修复成功", 1);
     std::atomic<bool> childActive{false}, backActivated{false};
     INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
@@ -181,9 +184,7 @@ TEST(Prompt, ClosingTheActiveChildClosesThePair) {
     // Alt+F4 reaches the active window of the pair, which is the child: the pair
     // must end as it does from its close button, not leave its back on screen.
     CPromptDlg dlg;
-    dlg.m_nLanguage = 1;
-    dlg.SetText(L"是否继续？");
-    dlg.SetButtonMode(2);
+    SetUpChinese(dlg, L"是否继续？", 2);
     std::atomic<bool> gone{false};
     INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
@@ -199,9 +200,7 @@ TEST(Prompt, ClosingTheActiveChildClosesThePair) {
 TEST(Prompt, ModeTwoCancelsFromTheSecondAndTheCloseButton) {
     for (int control : {IDC_PROMPT_SECOND, IDC_CLOSE}) {
         CPromptDlg dlg;
-        dlg.m_nLanguage = 1;
-        dlg.SetText(L"是否继续？");
-        dlg.SetButtonMode(2);
+        SetUpChinese(dlg, L"是否继续？", 2);
         std::atomic<bool> bothShown{false};
         INT_PTR r = RunWithDriver(dlg, [&] {
             HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
@@ -239,9 +238,7 @@ TEST(Prompt, UnknownModeShowsOnlyTheFirstButtonAtItsLeftPlace) {
 
 TEST(Prompt, KeysDoNothingAndTheTopStripDragsThePair) {
     CPromptDlg dlg;
-    dlg.m_nLanguage = 1;
-    dlg.SetText(L"拖动测试");
-    dlg.SetButtonMode(3);
+    SetUpChinese(dlg, L"拖动测试", 3);
     std::atomic<bool> keptOpen{false}, movedTogether{false}, closeCornerStill{false};
     INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
