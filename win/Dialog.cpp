@@ -58,7 +58,7 @@ INT_PTR CDialog::DoModal() {
             if (!(::GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE)) ::ShowWindow(h, SW_SHOWNORMAL);
             PumpMessagesUntil(&m_endModal);
         }
-        LeaveScreen(h, owner);
+        LeaveScreen();
         if (::IsWindow(h)) ::DestroyWindow(h);
     }
     if (top) ::EnableWindow(top, TRUE);
@@ -66,15 +66,17 @@ INT_PTR CDialog::DoModal() {
     return m_result;
 }
 
-void CDialog::LeaveScreen(HWND h, HWND owner) {
+void CDialog::LeaveScreen() {
     if (m_hDisabledOwner) {
         ::EnableWindow(m_hDisabledOwner, TRUE);
         m_hDisabledOwner = nullptr;
     }
-    if (!::IsWindow(h)) return;
+    if (!::IsWindow(m_hWnd)) return;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
     HWND active = ::GetActiveWindow();
-    const bool wasActive = active && (active == h || ::GetWindow(active, GW_OWNER) == h);
-    ::SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    const bool wasActive = active && (active == m_hWnd || ::GetWindow(active, GW_OWNER) == m_hWnd);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                   SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
     if (wasActive && owner) ::SetActiveWindow(owner);
 }
 
@@ -94,7 +96,7 @@ void CDialog::EndDialog(INT_PTR result) {
             // The loop only sees the flag once the message being handled returns.
             // Messages sent meanwhile, a nested prompt among them, must already find
             // the dialog gone from the screen and its owner taking input again.
-            LeaveScreen(m_hWnd, ::GetWindow(m_hWnd, GW_OWNER));
+            LeaveScreen();
             // Wakes the modal loop when this runs for a message sent from another thread.
             ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
         }

@@ -42,7 +42,7 @@ private:
     HWND CreateFromTemplate(HWND owner);
     // Ends a modal dialog's presence: the owner it disabled takes input again, the
     // window hides, and activation goes back to the owner if it was here.
-    void LeaveScreen(HWND h, HWND owner);
+    void LeaveScreen();
 
     bool m_modal = false;
     bool m_endModal = false;
