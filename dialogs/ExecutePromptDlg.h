@@ -42,6 +42,10 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // The job goes on whatever the user does, so a close request of the system
+    // (Alt+F4, the system menu) is ignored: ending the prompt early would give the
+    // caller back its window, and with it a second start, while the job still runs.
+    void OnCancel() override {}
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "repair/Messages.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/Dialog.h"
 
@@ -23,7 +24,9 @@ inline INT_PTR RunWithDriver(CDialog& dlg, const std::function<void()>& driver, 
         driver();
         if (!guidriver::WaitFor([&] { return done.load(); }, endWithinMs)) {
             forced = true;
+            // A progress prompt ends only on its own message.
             ::PostMessageW(dlg.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+            ::PostMessageW(dlg.GetSafeHwnd(), WM_EXECUTE_PROMPT_CLOSE, 0, 0);
         }
     });
     INT_PTR r = dlg.DoModal();

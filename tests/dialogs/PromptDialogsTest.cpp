@@ -98,6 +98,39 @@ TEST(ProgressPrompt, KeysAndDraggingDoNotEndOrMoveIt) {
     EXPECT_TRUE(stayed);
 }
 
+TEST(ProgressPrompt, CloseRequestsOfTheSystemDoNotEndIt) {
+    // Alt+F4 and the system menu's Close reach whichever window of the pair is active.
+    class Observed : public CExecutePromptDlg {
+    public:
+        std::atomic<int> closes{0};
+
+    protected:
+        LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+            const LRESULT r = CExecutePromptDlg::WindowProc(msg, wp, lp);
+            if (msg == WM_CLOSE) ++closes;
+            return r;
+        }
+    } dlg;
+    dlg.SetText(L"");
+    std::atomic<bool> stayed{false};
+    INT_PTR r = RunWithDriver(dlg, [&] {
+        HWND child = WaitForChildWith(IDC_PROGRESS_TEXT);
+        if (!child) return;
+        HWND back = ::GetWindow(child, GW_OWNER);
+        ::SendMessageW(child, WM_SYSCOMMAND, SC_CLOSE, 0);
+        // The child hands the request on to the back through a posted command.
+        if (!gd::WaitFor([&] { return dlg.closes.load() == 1; }, 3000)) return;
+        ::SendMessageW(back, WM_SYSCOMMAND, SC_CLOSE, 0);
+        // Both requests have queued whatever they lead to; the prompt's own message
+        // comes after them, so a prompt that took a request has ended by then.
+        stayed = ::IsWindowVisible(back) && ::IsWindowVisible(child);
+        ::PostMessageW(back, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_EQ(dlg.closes.load(), 2);
+    EXPECT_TRUE(stayed);
+}
+
 TEST(ProgressPrompt, LeavesTheScreenWithItsChildTheMomentItIsClosed) {
     // The repair's worker closes the prompt and reports the outcome with two sends
     // in a row; the outcome can be handled before the prompt's loop ends, and must

@@ -194,6 +194,16 @@ std::vector<DWORD> ToolRun::ChildProcesses(const std::wstring& imageName) const 
     return found;
 }
 
+bool ToolRun::RunsBelow(const std::wstring& imageName) const {
+    const std::vector<DWORD> below = Descendants();
+    for (const guidriver::ProcessEntry& p : guidriver::ProcessTable()) {
+        if (_wcsicmp(p.image.c_str(), imageName.c_str()) == 0 &&
+            std::find(below.begin(), below.end(), p.pid) != below.end())
+            return true;
+    }
+    return false;
+}
+
 std::vector<DWORD> ToolRun::Descendants() const {
     std::vector<DWORD> found;
     const ULONGLONG toolCreated = CreationTime(process_.handle());

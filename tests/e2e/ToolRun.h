@@ -93,6 +93,9 @@ public:
 
     // Processes started by the tool (such as the hidden cmd.exe), by image name.
     std::vector<DWORD> ChildProcesses(const std::wstring& imageName) const;
+    // Whether a process of that image runs anywhere below the tool (the firmware tool
+    // runs under the hidden cmd.exe).
+    bool RunsBelow(const std::wstring& imageName) const;
 
     // Ends the tool and its children if they still run (exit code 99).
     void End();

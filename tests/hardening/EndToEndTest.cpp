@@ -50,6 +50,13 @@ std::wstring FullText(HWND control)
     return text;
 }
 
+// The verdict an outcome prompt shows: its whole text in Chinese; in English, the
+// last line of the firmware tool's text it shows.
+std::wstring Verdict(const std::wstring& promptText)
+{
+    return Chinese() ? promptText : promptText.substr(promptText.rfind(L'\n') + 1);
+}
+
 std::wstring LibraryPath(const ToolRun& run)
 {
     return run.Path(L"CorvelFeedbackInformation.dll");
@@ -179,8 +186,11 @@ std::string WaitOutSlowCall(const ToolRun& run, const std::wstring& text, HWND a
 // (the library writes its journal line as a call begins).
 bool ClickAndWaitForCall(const ToolRun& run, HWND control, const wchar_t* entryPoint)
 {
-    return gd::ClickWhenHittable(control, e2e::kWindowTimeoutMs,
-                                 [&] { return run.JournalCount(entryPoint) > 0; }, e2e::kWindowTimeoutMs);
+    if (gd::ClickWhenHittable(control, e2e::kWindowTimeoutMs, [&] { return run.JournalCount(entryPoint) > 0; },
+                              e2e::kWindowTimeoutMs))
+        return true;
+    ADD_FAILURE() << "no " << Utf8(entryPoint) << " call after the click: " << Utf8(gd::SceneReport(control));
+    return false;
 }
 
 }  // namespace
@@ -286,8 +296,7 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
         }
         if (c.repairs) {
             EXPECT_EQ(L"ran", ran);
-            // The English prompt shows the firmware tool's text, which ends in its verdict.
-            EXPECT_EQ(Chinese() ? L"修复成功" : L"Success", Chinese() ? text : text.substr(text.rfind(L'\n') + 1));
+            EXPECT_EQ(Chinese() ? L"修复成功" : L"Success", Verdict(text));
         } else {
             EXPECT_EQ(L"", ran) << "the firmware tool must not run from this folder";
             if (Chinese()) {
@@ -344,10 +353,8 @@ TEST(ChattyFirmwareTool, TheOutcomePromptComesInBoundedTimeAndCloses)
     std::cout << "4 MB of output: outcome after " << took << " ms\n";
     EXPECT_LT(took, 30000u);
     const std::wstring text = FullText(::GetDlgItem(prompt, IDC_PROMPT_TEXT));
-    if (Chinese()) {
-        EXPECT_EQ(L"修复成功", text);
-    } else {
-        EXPECT_EQ(L"Success", text.substr(text.rfind(L'\n') + 1));
+    EXPECT_EQ(Chinese() ? L"修复成功" : L"Success", Verdict(text));
+    if (!Chinese()) {
         EXPECT_LT(text.size(), 140000u);
     }
     EXPECT_TRUE(Answers(prompt));
@@ -379,5 +386,41 @@ TEST(RepairTwice, ADoubleClickStartsOneRepair)
     EXPECT_TRUE(run.Running());
     ASSERT_TRUE(run.ConfirmPrompt(prompt));
     EXPECT_EQ(nullptr, run.WaitForPrompt(8000)) << "a second outcome: the second click started another repair";
+    EXPECT_TRUE(run.Running());
+}
+
+TEST(RepairTwice, AltF4OnTheProgressPromptNeitherEndsItNorFreesThePanel)
+{
+    ToolRun run;
+    ASSERT_TRUE(run.Ready());
+    run.SetFeedback(e2e::kQuietFeedback);
+    run.SetSimulator("mode=success\ndelay_ms=4000\n");
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(nullptr, run.WaitForPanel());
+    HWND repair = run.PanelControl(IDC_REPAIR);
+    ASSERT_TRUE(gd::ClickWhenHittable(repair, e2e::kSettleTimeoutMs,
+                                      [&] { return run.RunsBelow(L"LUMAFWU.exe"); },
+                                      e2e::kWindowTimeoutMs));
+    HWND progress = run.WaitForProgress();
+    ASSERT_NE(nullptr, progress);
+    ASSERT_TRUE(gd::WaitFor([&] { return ::GetForegroundWindow() == progress; }, e2e::kWindowTimeoutMs));
+    gd::PressChord({VK_MENU, VK_F4});
+
+    // While the firmware tool runs, the prompt stays and the panel stays disabled, so
+    // that no second repair can start.
+    bool leftEarly = false;
+    HWND outcome = nullptr;
+    gd::WaitFor([&] {
+        if ((outcome = gd::FindTopWindow(run.Pid(), L"", L"", [](HWND h) { return ::GetDlgItem(h, IDC_PROMPT_FIRST); })))
+            return true;
+        if (!run.RunsBelow(L"LUMAFWU.exe"))
+            return false;
+        leftEarly = !::IsWindowVisible(progress) || ::IsWindowEnabled(run.Panel());
+        return leftEarly;
+    }, 30000);
+    EXPECT_FALSE(leftEarly) << "Alt+F4 ended the progress prompt while the firmware tool ran";
+    ASSERT_NE(nullptr, outcome = run.WaitForPrompt(30000));
+    EXPECT_EQ(Chinese() ? L"修复成功" : L"Success", Verdict(FullText(::GetDlgItem(outcome, IDC_PROMPT_TEXT))));
+    ASSERT_TRUE(run.ConfirmPrompt(outcome));
     EXPECT_TRUE(run.Running());
 }

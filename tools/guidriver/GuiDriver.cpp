@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cwchar>
 
 namespace guidriver {
 
@@ -164,6 +165,24 @@ void MoveTo(int x, int y) {
 void ButtonDown() { SendMouse(MOUSEEVENTF_LEFTDOWN); }
 void ButtonUp() { SendMouse(MOUSEEVENTF_LEFTUP); }
 
+void PressChord(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> in;
+    for (WORD k : keys) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        in.push_back(i);
+    }
+    for (auto k = keys.end(); k != keys.begin();) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *--k;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(i);
+    }
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
 void Click(int x, int y) {
     MoveTo(x, y);
     // The target's thread must have caught up with the move (and with whatever
@@ -185,6 +204,37 @@ void ClickControl(HWND control) {
     // Only once the control is what the pointer would hit there.
     WaitFor([&] { return ::WindowFromPoint(p) == control; }, 3000);
     Click(p.x, p.y);
+}
+
+std::wstring SceneReport(HWND control) {
+    auto name = [](HWND h) {
+        if (!h) return std::wstring(L"none");
+        wchar_t buf[32];
+        swprintf(buf, 32, L"%p", static_cast<void*>(h));
+        return std::wstring(buf) + L" " + ClassOf(h) + L" #" + std::to_wstring(::GetDlgCtrlID(h)) + L" \"" +
+               TextOf(h) + L"\"";
+    };
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    const POINT centre = Centre(r);
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    GUITHREADINFO gui{sizeof(gui)};
+    ::GetGUIThreadInfo(0, &gui);
+    std::wstring out = L"control " + name(control) + L" at (" + std::to_wstring(centre.x) + L"," +
+                       std::to_wstring(centre.y) + L") hits " + name(::WindowFromPoint(centre)) + L"; pointer (" +
+                       std::to_wstring(cursor.x) + L"," + std::to_wstring(cursor.y) + L"); foreground " +
+                       name(::GetForegroundWindow()) + L"; focus " + name(gui.hwndFocus) + L"; capture " +
+                       name(gui.hwndCapture) + L"; windows:";
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(control, &pid);
+    for (HWND h : TopWindows(pid)) {
+        ::GetWindowRect(h, &r);
+        out += L"\n  " + name(h) + L" (" + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L")-(" +
+               std::to_wstring(r.right) + L"," + std::to_wstring(r.bottom) + L")" +
+               (::IsWindowEnabled(h) ? L"" : L" disabled") + L" owner " + name(::GetWindow(h, GW_OWNER));
+    }
+    return out;
 }
 
 bool WaitUntilHittable(HWND control, DWORD timeoutMs) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -45,9 +46,16 @@ std::map<int, Control> Children(HWND parent);
 void MoveTo(int x, int y);
 void ButtonDown();
 void ButtonUp();
+// Presses the keys in order and lets them go in reverse (a chord such as Alt+F4),
+// as real keyboard input to whatever window has the focus.
+void PressChord(std::initializer_list<WORD> keys);
 void Click(int x, int y);
 // Clicks the centre of a control once it is the window the pointer hits there.
 void ClickControl(HWND control);
+// What a click on `control` would meet, for a test's failure message: the window
+// the centre hits, the pointer, the foreground and focus windows, and the visible
+// top-level windows of the control's process in z-order with their state.
+std::wstring SceneReport(HWND control);
 // Waits until the window under the centre of `control` is `control`.
 bool WaitUntilHittable(HWND control, DWORD timeoutMs);
 // Clicks `control` once it is hittable (within `hittableMs`) and, when `done` is
