@@ -225,7 +225,14 @@ std::wstring SceneReport(HWND control) {
                        std::to_wstring(centre.y) + L") hits " + name(::WindowFromPoint(centre)) + L"; pointer (" +
                        std::to_wstring(cursor.x) + L"," + std::to_wstring(cursor.y) + L"); foreground " +
                        name(::GetForegroundWindow()) + L"; focus " + name(gui.hwndFocus) + L"; capture " +
-                       name(gui.hwndCapture) + L"; windows:";
+                       name(gui.hwndCapture);
+    if (_wcsicmp(ClassOf(control).c_str(), L"Button") == 0) {
+        // Pushed (0x4) without capture would mean the press was cut off before the release.
+        DWORD_PTR state = 0;
+        ::SendMessageTimeoutW(control, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+        out += L"; button state " + std::to_wstring(state);
+    }
+    out += L"; windows:";
     DWORD pid = 0;
     ::GetWindowThreadProcessId(control, &pid);
     for (HWND h : TopWindows(pid)) {
