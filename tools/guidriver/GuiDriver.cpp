@@ -183,14 +183,33 @@ void PressChord(std::initializer_list<WORD> keys) {
     ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
-void Click(int x, int y) {
+namespace {
+
+// What the last ClickControl of this thread saw of its press, for SceneReport.
+thread_local std::wstring t_lastPress;
+
+bool IsButton(HWND h) { return _wcsicmp(ClassOf(h).c_str(), L"Button") == 0; }
+
+DWORD_PTR ButtonState(HWND button) {
+    DWORD_PTR state = 0;
+    ::SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+    return state;
+}
+
+// Moves there and lets the target's thread catch up with the move (and with
+// whatever showed the window) before a button goes down.
+void MoveAndSettle(int x, int y) {
     MoveTo(x, y);
-    // The target's thread must have caught up with the move (and with whatever
-    // showed the window) before the button goes down.
     DWORD_PTR ignored = 0;
     if (HWND target = ::WindowFromPoint(POINT{x, y})) {
         ::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
     }
+}
+
+}  // namespace
+
+void Click(int x, int y) {
+    MoveAndSettle(x, y);
     ButtonDown();
     ButtonUp();
 }
@@ -203,7 +222,18 @@ void ClickControl(HWND control) {
     POINT p = Centre(r);
     // Only once the control is what the pointer would hit there.
     WaitFor([&] { return ::WindowFromPoint(p) == control; }, 3000);
-    Click(p.x, p.y);
+    MoveAndSettle(p.x, p.y);
+    ButtonDown();
+    if (IsButton(control)) {
+        // Like a hand, let go once the button shows pressed: the release then meets
+        // a press that was taken, and a report can tell a lost press from a lost release.
+        const bool pressed = WaitFor([&] { return (ButtonState(control) & BST_PUSHED) != 0; }, 500, 5);
+        t_lastPress = pressed ? L"the button showed pressed before the release"
+                              : L"the button never showed pressed (the press went elsewhere)";
+    } else {
+        t_lastPress.clear();
+    }
+    ButtonUp();
 }
 
 std::wstring SceneReport(HWND control) {
@@ -226,12 +256,8 @@ std::wstring SceneReport(HWND control) {
                        std::to_wstring(cursor.x) + L"," + std::to_wstring(cursor.y) + L"); foreground " +
                        name(::GetForegroundWindow()) + L"; focus " + name(gui.hwndFocus) + L"; capture " +
                        name(gui.hwndCapture);
-    if (_wcsicmp(ClassOf(control).c_str(), L"Button") == 0) {
-        // Pushed (0x4) without capture would mean the press was cut off before the release.
-        DWORD_PTR state = 0;
-        ::SendMessageTimeoutW(control, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
-        out += L"; button state " + std::to_wstring(state);
-    }
+    if (IsButton(control)) out += L"; button state " + std::to_wstring(ButtonState(control));
+    if (!t_lastPress.empty()) out += L"; last click: " + t_lastPress;
     out += L"; windows:";
     DWORD pid = 0;
     ::GetWindowThreadProcessId(control, &pid);

@@ -55,7 +55,7 @@ void ClickControl(HWND control);
 // What a click on `control` would meet, for a test's failure message: the window
 // the centre hits, the pointer, the foreground and focus windows, and the visible
 // top-level windows of the control's process in z-order with their state (and a
-// button's push state).
+// button's push state, and whether the last ClickControl saw its press taken).
 std::wstring SceneReport(HWND control);
 // Waits until the window under the centre of `control` is `control`.
 bool WaitUntilHittable(HWND control, DWORD timeoutMs);
