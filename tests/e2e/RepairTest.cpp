@@ -81,7 +81,7 @@ TEST(Repair, OutcomesArePromptedAndRecordedOnlyAfterThePromptCloses) {
         gd::ClickControl(t.repair);
 
         HWND progress = t.run.WaitForProgress();
-        ASSERT_NE(progress, nullptr) << "no progress prompt";
+        ASSERT_NE(progress, nullptr) << "no progress prompt after the click: " << gd::SceneReport(t.repair);
         EXPECT_EQ(ToolRun::Text(::GetDlgItem(progress, IDC_PROGRESS_TEXT)),
                   chinese ? L"正在修复，请稍等" : L"Update firmware now, please wait a moment");
 

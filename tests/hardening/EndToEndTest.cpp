@@ -189,7 +189,7 @@ bool ClickAndWaitForCall(const ToolRun& run, HWND control, const wchar_t* entryP
     if (gd::ClickWhenHittable(control, e2e::kWindowTimeoutMs, [&] { return run.JournalCount(entryPoint) > 0; },
                               e2e::kWindowTimeoutMs))
         return true;
-    ADD_FAILURE() << "no " << Utf8(entryPoint) << " call after the click: " << Utf8(gd::SceneReport(control));
+    ADD_FAILURE() << "no " << Utf8(entryPoint) << " call after the click: " << gd::SceneReport(control);
     return false;
 }
 

@@ -236,7 +236,7 @@ void ClickControl(HWND control) {
     ButtonUp();
 }
 
-std::wstring SceneReport(HWND control) {
+std::string SceneReport(HWND control) {
     auto name = [](HWND h) {
         if (!h) return std::wstring(L"none");
         wchar_t buf[32];
@@ -267,7 +267,10 @@ std::wstring SceneReport(HWND control) {
                std::to_wstring(r.right) + L"," + std::to_wstring(r.bottom) + L")" +
                (::IsWindowEnabled(h) ? L"" : L" disabled") + L" owner " + name(::GetWindow(h, GW_OWNER));
     }
-    return out;
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, out.c_str(), static_cast<int>(out.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(n, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, out.c_str(), static_cast<int>(out.size()), &utf8[0], n, nullptr, nullptr);
+    return utf8;
 }
 
 bool WaitUntilHittable(HWND control, DWORD timeoutMs) {

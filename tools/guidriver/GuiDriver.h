@@ -56,7 +56,7 @@ void ClickControl(HWND control);
 // the centre hits, the pointer, the foreground and focus windows, and the visible
 // top-level windows of the control's process in z-order with their state (and a
 // button's push state, and whether the last ClickControl saw its press taken).
-std::wstring SceneReport(HWND control);
+std::string SceneReport(HWND control);  // UTF-8
 // Waits until the window under the centre of `control` is `control`.
 bool WaitUntilHittable(HWND control, DWORD timeoutMs);
 // Clicks `control` once it is hittable (within `hittableMs`) and, when `done` is
