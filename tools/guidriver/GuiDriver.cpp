@@ -196,6 +196,24 @@ DWORD_PTR ButtonState(HWND button) {
     return state;
 }
 
+std::wstring Hex(const void* p) {
+    wchar_t buf[32];
+    swprintf(buf, 32, L"%p", p);
+    return buf;
+}
+
+// The input state of the thread that owns `window`, as a press would meet it.
+std::wstring InputState(HWND window) {
+    GUITHREADINFO gui{sizeof(gui)};
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    if (!::GetGUIThreadInfo(thread, &gui)) return L"(no thread state)";
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return L"foreground " + Hex(::GetForegroundWindow()) + L", active " + Hex(gui.hwndActive) + L", focus " +
+           Hex(gui.hwndFocus) + L", capture " + Hex(gui.hwndCapture) + L", flags " + std::to_wstring(gui.flags) +
+           L", hit " + Hex(::WindowFromPoint(Centre(r)));
+}
+
 // Moves there and lets the target's thread catch up with the move (and with
 // whatever showed the window) before a button goes down.
 void MoveAndSettle(int x, int y) {
@@ -223,13 +241,15 @@ void ClickControl(HWND control) {
     // Only once the control is what the pointer would hit there.
     WaitFor([&] { return ::WindowFromPoint(p) == control; }, 3000);
     MoveAndSettle(p.x, p.y);
+    const std::wstring before = InputState(control);
     ButtonDown();
     if (IsButton(control)) {
         // Like a hand, let go once the button shows pressed: the release then meets
         // a press that was taken, and a report can tell a lost press from a lost release.
         const bool pressed = WaitFor([&] { return (ButtonState(control) & BST_PUSHED) != 0; }, 500, 5);
         t_lastPress = pressed ? L"the button showed pressed before the release"
-                              : L"the button never showed pressed (the press went elsewhere)";
+                              : L"the button never showed pressed (the press went elsewhere); before the press " +
+                                    before + L"; 500 ms after it " + InputState(control);
     } else {
         t_lastPress.clear();
     }
