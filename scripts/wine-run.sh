@@ -34,6 +34,27 @@ export WINELOADER=/usr/lib/wine/wine64
 # both keep the test's output open, and ctest would wait for them until the time-out.
 # Wine's own services, started by whichever program came first, are left alone.
 export ORV_RUN_ID=$$.$RANDOM
+
+# Wine's system processes (services, the desktop's explorer, ...) inherit the standard
+# output and error of the program that started its wineserver, and ctest waits for
+# them: that test would seem to run until the prefix had been idle for a while, or into
+# its time-out. So under the test command each prefix's wineserver stays up (the
+# test command ends it) and its system processes are started by a program of no output.
+system_running() {
+  local pid
+  for pid in $(pgrep -f 'system32\\services\.exe' || true); do
+    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && return 0
+  done
+  return 1
+}
+(
+  flock 8
+  if ! system_running; then
+    # (They must not inherit the lock either.)
+    /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1 8>&- || true
+    "$WINELOADER" cmd.exe /c exit </dev/null >/dev/null 2>&1 8>&- || true
+  fi
+) 8>"$prefix/.orv-warm.lock"
 status=0
 "$WINELOADER" "$@" || status=$?
 for environ in /proc/[0-9]*/environ; do
