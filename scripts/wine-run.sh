@@ -35,24 +35,35 @@ export WINELOADER=/usr/lib/wine/wine64
 # Wine's own services, started by whichever program came first, are left alone.
 export ORV_RUN_ID=$$.$RANDOM
 
-# Wine's system processes (services, the desktop's explorer, ...) inherit the standard
-# output and error of the program that started its wineserver, and ctest waits for
-# them: that test would seem to run until the prefix had been idle for a while, or into
-# its time-out. So under the test command each prefix's wineserver stays up (the
-# test command ends it) and its system processes are started by a program of no output.
-system_running() {
+# Wine's system processes (services, the desktop's explorer.exe, ...) inherit the
+# standard output and error of the program that starts them, and ctest waits for them:
+# that test would seem to run until the prefix or its desktop had been idle for a
+# while, or into its time-out. So under the test command each prefix's wineserver
+# stays up (the test command ends it), and a helper of no output starts its system
+# processes and keeps its desktop in use, so that explorer.exe never has to start anew.
+holder=$build/bin/deskhold.exe
+prefix_runs() {  # prefix_runs REGEX: a process of this prefix whose command line matches
   local pid
-  for pid in $(pgrep -f 'system32\\services\.exe' || true); do
+  for pid in $(pgrep -f "$1" || true); do
     tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && return 0
   done
   return 1
 }
 (
   flock 8
-  if ! system_running; then
-    # (They must not inherit the lock either.)
+  if ! prefix_runs 'deskhold\.exe'; then
+    # (Nothing started here may inherit the lock.)
     /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1 8>&- || true
-    "$WINELOADER" cmd.exe /c exit </dev/null >/dev/null 2>&1 8>&- || true
+    if [ -f "$holder" ]; then
+      # Not one of this run's leftovers: the test command ends it with the wineserver.
+      ORV_RUN_ID= setsid "$WINELOADER" "$holder" </dev/null >/dev/null 2>&1 8>&- &
+      for _ in $(seq 1 200); do
+        prefix_runs 'explorer\.exe' && break
+        sleep 0.05
+      done
+    else
+      "$WINELOADER" cmd.exe /c exit </dev/null >/dev/null 2>&1 8>&- || true
+    fi
   fi
 ) 8>"$prefix/.orv-warm.lock"
 status=0
