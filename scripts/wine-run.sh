@@ -51,19 +51,15 @@ prefix_runs() {  # prefix_runs REGEX: a process of this prefix whose command lin
 }
 (
   flock 8
-  if ! prefix_runs 'deskhold\.exe'; then
+  if [ -f "$holder" ] && ! prefix_runs 'deskhold\.exe'; then
     # (Nothing started here may inherit the lock.)
     /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1 8>&- || true
-    if [ -f "$holder" ]; then
-      # Not one of this run's leftovers: the test command ends it with the wineserver.
-      ORV_RUN_ID= setsid "$WINELOADER" "$holder" </dev/null >/dev/null 2>&1 8>&- &
-      for _ in $(seq 1 200); do
-        prefix_runs 'explorer\.exe' && break
-        sleep 0.05
-      done
-    else
-      "$WINELOADER" cmd.exe /c exit </dev/null >/dev/null 2>&1 8>&- || true
-    fi
+    # Not one of this run's leftovers: the test command ends it with the wineserver.
+    ORV_RUN_ID= setsid "$WINELOADER" "$holder" </dev/null >/dev/null 2>&1 8>&- &
+    for _ in $(seq 1 200); do
+      prefix_runs 'explorer\.exe' && break
+      sleep 0.05
+    done
   fi
 ) 8>"$prefix/.orv-warm.lock"
 status=0

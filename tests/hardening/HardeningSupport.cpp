@@ -12,16 +12,6 @@
 
 namespace hardening {
 
-std::string Utf8(const std::wstring& text)
-{
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 std::wstring BuildFolder()
 {
     return guidriver::EnvPath(L"ORV_BUILD");

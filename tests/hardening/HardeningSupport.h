@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "tools/guidriver/GuiDriver.h"
+
 namespace hardening {
 
-std::string Utf8(const std::wstring& text);
+using guidriver::Utf8;
 
 // Windows paths of the build's folders (from ORV_BUILD / ORV_DIST).
 std::wstring BuildFolder();

@@ -259,9 +259,7 @@ void ClickControl(HWND control) {
 std::string SceneReport(HWND control) {
     auto name = [](HWND h) {
         if (!h) return std::wstring(L"none");
-        wchar_t buf[32];
-        swprintf(buf, 32, L"%p", static_cast<void*>(h));
-        return std::wstring(buf) + L" " + ClassOf(h) + L" #" + std::to_wstring(::GetDlgCtrlID(h)) + L" \"" +
+        return Hex(h) + L" " + ClassOf(h) + L" #" + std::to_wstring(::GetDlgCtrlID(h)) + L" \"" +
                TextOf(h) + L"\"";
     };
     RECT r{};
@@ -287,10 +285,16 @@ std::string SceneReport(HWND control) {
                std::to_wstring(r.right) + L"," + std::to_wstring(r.bottom) + L")" +
                (::IsWindowEnabled(h) ? L"" : L" disabled") + L" owner " + name(::GetWindow(h, GW_OWNER));
     }
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, out.c_str(), static_cast<int>(out.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(n, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, out.c_str(), static_cast<int>(out.size()), &utf8[0], n, nullptr, nullptr);
-    return utf8;
+    return Utf8(out);
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
 }
 
 bool WaitUntilHittable(HWND control, DWORD timeoutMs) {

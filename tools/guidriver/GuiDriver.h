@@ -57,6 +57,7 @@ void ClickControl(HWND control);
 // top-level windows of the control's process in z-order with their state (and a
 // button's push state, and whether the last ClickControl saw its press taken).
 std::string SceneReport(HWND control);  // UTF-8
+std::string Utf8(const std::wstring& text);
 // Waits until the window under the centre of `control` is `control`.
 bool WaitUntilHittable(HWND control, DWORD timeoutMs);
 // Clicks `control` once it is hittable (within `hittableMs`) and, when `done` is
