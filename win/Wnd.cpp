@@ -1,10 +1,19 @@
 #include "win/Wnd.h"
 
+#include <unordered_map>
 #include <vector>
 
 namespace {
 
-const wchar_t kObjectProp[] = L"Orvane.CWnd";
+// Every message looks its window's object up, so the binding lives in this process
+// rather than in a window property: under Wine each property read is a round trip to
+// the server. Never destroyed, so that objects unbound during exit still find it.
+SRWLOCK g_bindingLock = SRWLOCK_INIT;
+
+std::unordered_map<HWND, CWnd*>& Bindings() {
+    static auto* bindings = new std::unordered_map<HWND, CWnd*>();
+    return *bindings;
+}
 
 }  // namespace
 
@@ -19,16 +28,29 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandle(HWND hwnd) {
-    return hwnd ? static_cast<CWnd*>(::GetPropW(hwnd, kObjectProp)) : nullptr;
+    if (!hwnd) return nullptr;
+    ::AcquireSRWLockShared(&g_bindingLock);
+    const auto& bindings = Bindings();
+    const auto it = bindings.find(hwnd);
+    CWnd* object = it == bindings.end() ? nullptr : it->second;
+    ::ReleaseSRWLockShared(&g_bindingLock);
+    return object;
 }
 
 void CWnd::Bind(HWND hwnd) {
     m_hWnd = hwnd;
-    ::SetPropW(hwnd, kObjectProp, this);
+    ::AcquireSRWLockExclusive(&g_bindingLock);
+    Bindings()[hwnd] = this;
+    ::ReleaseSRWLockExclusive(&g_bindingLock);
 }
 
 void CWnd::Unbind() {
-    if (m_hWnd) ::RemovePropW(m_hWnd, kObjectProp);
+    if (m_hWnd) {
+        ::AcquireSRWLockExclusive(&g_bindingLock);
+        const auto it = Bindings().find(m_hWnd);
+        if (it != Bindings().end() && it->second == this) Bindings().erase(it);
+        ::ReleaseSRWLockExclusive(&g_bindingLock);
+    }
     m_hWnd = nullptr;
     m_prevProc = nullptr;
     m_created = false;
