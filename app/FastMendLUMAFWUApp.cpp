@@ -6,8 +6,6 @@
 
 #include "app/FastMendLUMAFWUDlg.h"
 #include "dialogs/RichEdit.h"
-#include "repair/LUMAFWUChildDlg.h"
-#include "skin/PngResource.h"
 
 namespace {
 
@@ -21,11 +19,6 @@ CFastMendLUMAFWUApp::CFastMendLUMAFWUApp() = default;
 BOOL CFastMendLUMAFWUApp::InitInstance() {
     Gdiplus::GdiplusStartup(&g_gdiplusToken, &g_gdiplusInput, nullptr);
     {
-        // The first screen's pictures are decoded on a second thread while this one
-        // loads the common controls and builds the windows.
-        const int language = CLUMAFWUChildDlg::LanguageFromLangId(::GetSystemDefaultLangID());
-        CPngPrefetch prefetch(CFastMendLUMAFWUDlg::FirstScreenPngs(language));
-
         INITCOMMONCONTROLSEX icc{};
         icc.dwSize = sizeof(icc);
         icc.dwICC = ICC_WIN95_CLASSES;

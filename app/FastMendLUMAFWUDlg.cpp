@@ -37,13 +37,6 @@ RECT CFastMendLUMAFWUDlg::CentredRect(int w, int h, float s) {
     return RECT{left, top, left + Scaled(kBackWidth, s), top + Scaled(kBackHeight, s)};
 }
 
-std::vector<UINT> CFastMendLUMAFWUDlg::FirstScreenPngs(int language) {
-    std::vector<UINT> ids{MainBackPng(language)};
-    const std::vector<UINT> panel = CLUMAFWUChildDlg::FirstScreenPngs(language);
-    ids.insert(ids.end(), panel.begin(), panel.end());
-    return ids;
-}
-
 BOOL CFastMendLUMAFWUDlg::OnInitDialog() {
     CLayeredBackDlg::OnInitDialog();
 

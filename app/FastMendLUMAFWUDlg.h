@@ -1,5 +1,4 @@
 #pragma once
-#include <vector>
 
 #include "dialogs/DialogPair.h"
 
@@ -12,9 +11,6 @@ class CFastMendLUMAFWUDlg : public CLayeredBackDlg {
 public:
     explicit CFastMendLUMAFWUDlg(CWnd* parent = nullptr);
     ~CFastMendLUMAFWUDlg() override;
-
-    // The pictures of the first screen, back and panel, in the order they are used.
-    static std::vector<UINT> FirstScreenPngs(int language);
 
     // Where the back goes on a screen of the given size: centred.
     static RECT CentredRect(int screenWidth, int screenHeight, float scale);

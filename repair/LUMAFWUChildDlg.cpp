@@ -62,18 +62,6 @@ std::wstring CLUMAFWUChildDlg::EnglishOutcomeText(int code, const std::wstring& 
     return L"Failed: the firmware tool could not be run, or it left no log.";
 }
 
-std::vector<UINT> CLUMAFWUChildDlg::FirstScreenPngs(int language) {
-    std::vector<UINT> ids{PanelBackPng(language)};
-    const PngSet* sets[] = {&kClosePngs, &kMinimizePngs, language == 1 ? &kRepairZhPngs : &kRepairEnPngs};
-    for (const PngSet* set : sets) ids.insert(ids.end(), set->begin(), set->end());
-    if (language == 1) {
-        // Only the Chinese panel shows the more-tools button and the agreement box.
-        ids.insert(ids.end(), kMoreToolsPngs.begin(), kMoreToolsPngs.end());
-        ids.push_back(IDP_CHECKBOX);
-    }
-    return ids;
-}
-
 UINT CLUMAFWUChildDlg::BackgroundPng() const { return PanelBackPng(m_nLanguage); }
 
 void CLUMAFWUChildDlg::Layout(bool first) { LayoutControls(first ? 1 : 0); }

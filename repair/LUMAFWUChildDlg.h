@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "dialogs/DialogPair.h"
 #include "dialogs/ExecutePromptDlg.h"
@@ -34,10 +33,6 @@ public:
 
     // 1 for the Chinese interface (system language 0x0804), else 0.
     static int LanguageFromLangId(LANGID id) { return id == 0x0804 ? 1 : 0; }
-    // The pictures the panel decodes before it is first painted, in that order.
-    // Anything the panel does not ask for is decoded for nothing: keep in step with
-    // the layout.
-    static std::vector<UINT> FirstScreenPngs(int language);
     // What the English outcome prompt shows: the collected text, or a plain
     // failure text when a failed run left none.
     static std::wstring EnglishOutcomeText(int code, const std::wstring& resultText);

@@ -6,7 +6,7 @@ set -euo pipefail
 # The tests run the 64-bit build under wine64: this kind of machine boots with the
 # kernel's 32-bit emulation switched off, so wine32 cannot start here. The delivered
 # 32-bit executable is still built (g++-mingw-w64-i686).
-need_pkgs=(wine wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake ninja-build googletest
+need_pkgs=(wine wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake ninja-build googletest libstb-dev
            xvfb imagemagick fonts-wqy-zenhei locales python3-pil xauth)
 locales_wanted=(zh_CN.UTF-8 en_US.UTF-8 zh_TW.UTF-8)
 

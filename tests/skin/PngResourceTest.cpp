@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
+#include <string>
 #include <vector>
 
 #include "GdiplusEnvironment.h"
 #include "SkinTestIds.h"
 #include "res/resource.h"
+#include "skin/PngDecode.h"
 #include "skin/PngResource.h"
 #include "win/Gdi.h"
 
@@ -22,6 +26,25 @@ Gdiplus::Color PixelDrawn(Gdiplus::Image* image, int x, int y, Gdiplus::Status* 
     Gdiplus::Color c;
     target.GetPixel(x, y, &c);
     return c;
+}
+
+// The bitmap's pixels as straight-alpha BGRA rows, top row first.
+bool PixelsOf(Gdiplus::Bitmap* bitmap, int* width, int* height, std::vector<BYTE>* bgra) {
+    *width = static_cast<int>(bitmap->GetWidth());
+    *height = static_cast<int>(bitmap->GetHeight());
+    bgra->assign(static_cast<size_t>(*width) * static_cast<size_t>(*height) * 4, 0);
+    Gdiplus::BitmapData data{};
+    data.Width = static_cast<UINT>(*width);
+    data.Height = static_cast<UINT>(*height);
+    data.Stride = *width * 4;
+    data.PixelFormat = PixelFormat32bppARGB;
+    data.Scan0 = bgra->data();
+    Gdiplus::Rect all(0, 0, *width, *height);
+    if (bitmap->LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
+                         &data) != Gdiplus::Ok) {
+        return false;
+    }
+    return bitmap->UnlockBits(&data) == Gdiplus::Ok;
 }
 
 }  // namespace
@@ -81,69 +104,80 @@ TEST(LoadPngResource, APresentResourceThatDoesNotDecodeGivesAnImageThatDrawsNoth
     DeletePngImage(&image);
 }
 
-TEST(PngPrefetch, EachListedPictureIsHandedOutOnceAndNeverDecodedTwice) {
-    const long decodes = PngDecodeCount();
-    const long alive = PngImagesAlive();
-    {
-        CPngPrefetch prefetch({IDP_CHECKBOX, IDT_SMALL_NORMAL, IDP_CHECKBOX});
-        EXPECT_EQ(prefetch.Untaken(), 3u);
-        Gdiplus::Image* first = nullptr;
-        Gdiplus::Image* small = nullptr;
-        Gdiplus::Image* second = nullptr;
-        // Asked for at once and out of order: the caller waits for what is on its way.
-        ASSERT_TRUE(LoadPngResource(&small, IDT_SMALL_NORMAL));
-        ASSERT_TRUE(LoadPngResource(&first, IDP_CHECKBOX));
-        EXPECT_EQ(prefetch.Untaken(), 1u);
-        ASSERT_TRUE(LoadPngResource(&second, IDP_CHECKBOX));
-        EXPECT_EQ(prefetch.Untaken(), 0u);
-        EXPECT_EQ(PngDecodeCount(), decodes + 3);
-        ASSERT_NE(first, second);
-        EXPECT_EQ(first->GetWidth(), 48u);
-        EXPECT_EQ(first->GetHeight(), 16u);
-        EXPECT_EQ(small->GetWidth(), 20u);
+namespace {
 
-        // The same picture as one decoded on the spot.
-        Gdiplus::Image* direct = nullptr;
-        ASSERT_TRUE(LoadPngResource(&direct, IDP_CHECKBOX));
-        EXPECT_EQ(PngDecodeCount(), decodes + 4);
-        EXPECT_EQ(PixelDrawn(first, 20, 4).GetValue(), PixelDrawn(direct, 20, 4).GetValue());
-        EXPECT_EQ(PixelDrawn(second, 20, 4).GetValue(), PixelDrawn(direct, 20, 4).GetValue());
-
-        for (Gdiplus::Image** image : {&first, &small, &second, &direct}) DeletePngImage(image);
-    }
-    EXPECT_EQ(PngImagesAlive(), alive);
+BOOL CALLBACK CollectPngId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+    if (IS_INTRESOURCE(name)) reinterpret_cast<std::vector<UINT>*>(param)->push_back(LOWORD(name));
+    return TRUE;
 }
 
-TEST(PngPrefetch, WhatNobodyAskedForIsDeletedAndAMissingPictureStillFails) {
-    const long alive = PngImagesAlive();
-    {
-        CPngPrefetch prefetch({9999u, IDP_CHECKBOX, IDT_SMALL_NORMAL});
-        auto* const sentinel = reinterpret_cast<Gdiplus::Image*>(static_cast<uintptr_t>(0x1000));
-        Gdiplus::Image* slot = sentinel;
-        EXPECT_FALSE(LoadPngResource(&slot, 9999u));
-        EXPECT_EQ(slot, sentinel);
-        EXPECT_EQ(prefetch.Untaken(), 2u);
-    }
-    EXPECT_EQ(PngImagesAlive(), alive);
+std::vector<UINT> AllPngIds() {
+    std::vector<UINT> ids;
+    ::EnumResourceNamesW(nullptr, L"PNG", &CollectPngId, reinterpret_cast<LONG_PTR>(&ids));
+    return ids;
 }
 
-TEST(PngPrefetch, EndingWhileItStillDecodesLeavesNothingBehind) {
-    const long alive = PngImagesAlive();
-    {
-        std::vector<UINT> many(60, IDP_CHECKBOX);
-        CPngPrefetch prefetch(many);
-        Gdiplus::Image* one = nullptr;
-        ASSERT_TRUE(LoadPngResource(&one, IDP_CHECKBOX));
-        DeletePngImage(&one);
+std::string ResourceBytes(UINT id) {
+    HRSRC res = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"PNG");
+    HGLOBAL loaded = res ? ::LoadResource(nullptr, res) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, ::SizeofResource(nullptr, res)) : std::string();
+}
+
+// GDI+'s own decoding of the same bytes, as straight-alpha BGRA rows.
+bool DecodedByGdiplus(const std::string& png, int* width, int* height, std::vector<BYTE>* bgra) {
+    IStream* stream = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(png.data()), static_cast<UINT>(png.size()));
+    if (!stream) return false;
+    Gdiplus::Bitmap bitmap(stream, FALSE);
+    stream->Release();
+    if (bitmap.GetLastStatus() != Gdiplus::Ok) return false;
+    return PixelsOf(&bitmap, width, height, bgra);
+}
+
+}  // namespace
+
+// Every picture of the program and of these tests comes out exactly as GDI+'s own
+// decoder makes it: same size, same colour and alpha in every pixel.
+TEST(LoadPngResource, EveryPictureMatchesTheSystemDecoderPixelForPixel) {
+    const std::vector<UINT> ids = AllPngIds();
+    ASSERT_GT(ids.size(), 60u);
+    int compared = 0;
+    for (UINT id : ids) {
+        int w = 0, h = 0;
+        std::vector<BYTE> expected;
+        if (!DecodedByGdiplus(ResourceBytes(id), &w, &h, &expected)) continue;
+        Gdiplus::Image* image = nullptr;
+        ASSERT_TRUE(LoadPngResource(&image, id)) << id;
+        int gotW = 0, gotH = 0;
+        std::vector<BYTE> got;
+        ASSERT_TRUE(PixelsOf(static_cast<Gdiplus::Bitmap*>(image), &gotW, &gotH, &got)) << id;
+        EXPECT_EQ(gotW, w) << id;
+        EXPECT_EQ(gotH, h) << id;
+        EXPECT_TRUE(got == expected) << "picture " << id << " differs from the system decoder's";
+        DeletePngImage(&image);
+        ++compared;
     }
-    EXPECT_EQ(PngImagesAlive(), alive);
-    // Afterwards pictures are decoded on the spot again.
-    const long decodes = PngDecodeCount();
-    Gdiplus::Image* later = nullptr;
-    ASSERT_TRUE(LoadPngResource(&later, IDP_CHECKBOX));
-    EXPECT_EQ(PngDecodeCount(), decodes + 1);
-    DeletePngImage(&later);
-    EXPECT_EQ(PngImagesAlive(), alive);
+    // All but the deliberately broken one.
+    EXPECT_EQ(compared, static_cast<int>(ids.size()) - 1);
+}
+
+TEST(DecodePng, TruncatedOrForeignBytesAreRefused) {
+    const std::string png = ResourceBytes(IDP_CHECKBOX);
+    ASSERT_GT(png.size(), 100u);
+    DecodedPng out;
+    ASSERT_TRUE(DecodePng(png.data(), png.size(), &out));
+    EXPECT_EQ(out.width, 48);
+    EXPECT_EQ(out.height, 16);
+    EXPECT_EQ(out.bgra.size(), 48u * 16u * 4u);
+
+    for (size_t cut : {size_t{8}, size_t{33}, png.size() / 2, png.size() - 13}) {
+        DecodedPng part;
+        EXPECT_FALSE(DecodePng(png.data(), cut, &part)) << "cut at " << cut;
+    }
+    const std::string bmp = "BM" + std::string(60, '\0');
+    EXPECT_FALSE(DecodePng(bmp.data(), bmp.size(), &out));
+    EXPECT_FALSE(DecodePng(nullptr, 10, &out));
+    EXPECT_FALSE(DecodePng(png.data(), 0, &out));
 }
 
 TEST(MeasureTextWidth, NullArgumentsEmptyTextAndTheStockFontFallback) {
