@@ -37,6 +37,7 @@ bool DecodePng(const void* bytes, std::size_t size, DecodedPng* out) {
     const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     out->width = w;
     out->height = h;
+    out->opaque = channels == 1 || channels == 3;
     out->bgra.assign(rgba, rgba + pixels * 4);
     stbi_image_free(rgba);
     for (std::size_t i = 0; i < pixels; ++i) std::swap(out->bgra[i * 4], out->bgra[i * 4 + 2]);

@@ -9,6 +9,7 @@
 struct DecodedPng {
     int width = 0;
     int height = 0;
+    bool opaque = false;  // the file has no alpha channel: every alpha byte is 255
     std::vector<std::uint8_t> bgra;
 };
 

@@ -125,19 +125,21 @@ std::string ResourceBytes(UINT id) {
 }
 
 // GDI+'s own decoding of the same bytes, as straight-alpha BGRA rows.
-bool DecodedByGdiplus(const std::string& png, int* width, int* height, std::vector<BYTE>* bgra) {
+bool DecodedByGdiplus(const std::string& png, int* width, int* height, std::vector<BYTE>* bgra, bool* alpha) {
     IStream* stream = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(png.data()), static_cast<UINT>(png.size()));
     if (!stream) return false;
     Gdiplus::Bitmap bitmap(stream, FALSE);
     stream->Release();
     if (bitmap.GetLastStatus() != Gdiplus::Ok) return false;
+    *alpha = Gdiplus::IsAlphaPixelFormat(bitmap.GetPixelFormat()) != FALSE;
     return PixelsOf(&bitmap, width, height, bgra);
 }
 
 }  // namespace
 
 // Every picture of the program and of these tests comes out exactly as GDI+'s own
-// decoder makes it: same size, same colour and alpha in every pixel.
+// decoder makes it: same size, same colour and alpha in every pixel, and an opaque
+// format for a picture without alpha.
 TEST(LoadPngResource, EveryPictureMatchesTheSystemDecoderPixelForPixel) {
     const std::vector<UINT> ids = AllPngIds();
     ASSERT_GT(ids.size(), 60u);
@@ -145,7 +147,8 @@ TEST(LoadPngResource, EveryPictureMatchesTheSystemDecoderPixelForPixel) {
     for (UINT id : ids) {
         int w = 0, h = 0;
         std::vector<BYTE> expected;
-        if (!DecodedByGdiplus(ResourceBytes(id), &w, &h, &expected)) continue;
+        bool alpha = false;
+        if (!DecodedByGdiplus(ResourceBytes(id), &w, &h, &expected, &alpha)) continue;
         Gdiplus::Image* image = nullptr;
         ASSERT_TRUE(LoadPngResource(&image, id)) << id;
         int gotW = 0, gotH = 0;
@@ -154,6 +157,7 @@ TEST(LoadPngResource, EveryPictureMatchesTheSystemDecoderPixelForPixel) {
         EXPECT_EQ(gotW, w) << id;
         EXPECT_EQ(gotH, h) << id;
         EXPECT_TRUE(got == expected) << "picture " << id << " differs from the system decoder's";
+        EXPECT_EQ(Gdiplus::IsAlphaPixelFormat(image->GetPixelFormat()) != FALSE, alpha) << id;
         DeletePngImage(&image);
         ++compared;
     }
