@@ -1,7 +1,7 @@
 #include "skin/PngDecode.h"
 
 #include <climits>
-#include <cstdlib>
+#include <utility>
 
 // The tool's pictures are PNGs in its own resources. Decoding them here rather than
 // through GDI+'s codecs keeps the imaging component and its dependencies out of the

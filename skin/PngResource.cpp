@@ -10,7 +10,6 @@
 #include "skin/Drawing.h"
 #include "skin/PngDecode.h"
 #include "win/Gdi.h"
-#include "win/Handle.h"
 #include "win/Wnd.h"
 
 namespace {
