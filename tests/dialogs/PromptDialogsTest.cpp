@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "dialogs/ExecutePromptDlg.h"
@@ -272,7 +273,8 @@ TEST(Prompt, UnknownModeShowsOnlyTheFirstButtonAtItsLeftPlace) {
 TEST(Prompt, KeysDoNothingAndTheTopStripDragsThePair) {
     CPromptDlg dlg;
     SetUpChinese(dlg, L"拖动测试", 3);
-    std::atomic<bool> keptOpen{false}, movedTogether{false}, closeCornerStill{false};
+    std::atomic<bool> keptOpen{false}, dragging{false}, movedTogether{false}, closeCornerStill{false};
+    std::string moves;  // written by the driver, read after it has ended
     INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_PROMPT_FIRST);
         if (!child) return;
@@ -287,17 +289,23 @@ TEST(Prompt, KeysDoNothingAndTheTopStripDragsThePair) {
         ::GetWindowRect(back, &b0);
         gd::MoveTo(c0.left + 40, c0.top + 10);
         gd::ButtonDown();
+        dragging = gd::WaitForMoveSizeLoop(child, 3000);
         gd::MoveTo(c0.left + 80, c0.top + 40);
         gd::MoveTo(c0.left + 100, c0.top + 70);
-        gd::ButtonUp();
         RECT c1{}, b1{};
         gd::WaitFor([&] {
             ::GetWindowRect(child, &c1);
             ::GetWindowRect(back, &b1);
-            return c1.left == c0.left + 60 && b1.left - b0.left == 60 && b1.top - b0.top == 60;
+            return c1.left == c0.left + 60 && c1.top == c0.top + 60 && b1.left - b0.left == 60 &&
+                   b1.top - b0.top == 60;
         }, 3000);
+        gd::ButtonUp();
+        ::GetWindowRect(child, &c1);
+        ::GetWindowRect(back, &b1);
         movedTogether = c1.left - c0.left == 60 && c1.top - c0.top == 60 && b1.left - b0.left == 60 &&
                         b1.top - b0.top == 60;
+        moves = "child by (" + std::to_string(c1.left - c0.left) + "," + std::to_string(c1.top - c0.top) +
+                "), back by (" + std::to_string(b1.left - b0.left) + "," + std::to_string(b1.top - b0.top) + ")";
 
         // Near the right edge the strip does not drag (the close button lies there).
         gd::MoveTo(c1.right - 20, c1.top + 25);
@@ -312,7 +320,8 @@ TEST(Prompt, KeysDoNothingAndTheTopStripDragsThePair) {
     });
     EXPECT_EQ(r, IDOK);
     EXPECT_TRUE(keptOpen);
-    EXPECT_TRUE(movedTogether);
+    EXPECT_TRUE(dragging) << "the press on the strip did not start the system's move loop";
+    EXPECT_TRUE(movedTogether) << moves;
     EXPECT_TRUE(closeCornerStill);
 }
 

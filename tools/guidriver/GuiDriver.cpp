@@ -111,6 +111,14 @@ bool WaitForProp(HWND hwnd, const wchar_t* name, DWORD timeoutMs) {
     return WaitFor([&] { return ::IsWindow(hwnd) && ::GetPropW(hwnd, name) != nullptr; }, timeoutMs);
 }
 
+bool WaitForMoveSizeLoop(HWND window, DWORD timeoutMs) {
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    return thread != 0 && WaitFor([thread] {
+        GUITHREADINFO gui{sizeof(gui)};
+        return ::GetGUIThreadInfo(thread, &gui) && (gui.flags & GUI_INMOVESIZE) != 0;
+    }, timeoutMs, 5);
+}
+
 Control Describe(HWND hwnd) {
     Control c;
     c.hwnd = hwnd;

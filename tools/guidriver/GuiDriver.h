@@ -37,6 +37,10 @@ HWND WaitForWindowWithControl(DWORD pid, int controlId, DWORD timeoutMs);
 bool WaitForGone(HWND hwnd, DWORD timeoutMs);
 // Waits until the window carries the named property.
 bool WaitForProp(HWND hwnd, const wchar_t* name, DWORD timeoutMs);
+// Waits until the thread of `window` runs the system's move-or-size loop, as it does
+// once a press on a caption has started a drag. The loop takes the pointer's position
+// when it starts, so a drag moves the pointer only after this.
+bool WaitForMoveSizeLoop(HWND window, DWORD timeoutMs);
 
 Control Describe(HWND hwnd);
 // Direct children of a window, keyed by control id.
