@@ -94,14 +94,17 @@ TEST(LoadPngResource, TwoOwnersOfOneIdGetIndependentImages) {
 }
 
 TEST(LoadPngResource, APresentResourceThatDoesNotDecodeGivesAnImageThatDrawsNothing) {
+    const long alive = PngImagesAlive();
     Gdiplus::Image* image = nullptr;
     ASSERT_TRUE(LoadPngResource(&image, IDT_BROKEN));
     ASSERT_NE(image, nullptr);
+    EXPECT_EQ(PngImagesAlive(), alive + 1);
     Gdiplus::Status status = Gdiplus::Ok;
     const Gdiplus::Color c = PixelDrawn(image, 5, 5, &status);
     EXPECT_NE(status, Gdiplus::Ok);
     EXPECT_EQ(c.GetValue(), Gdiplus::Color(255, 255, 255, 255).GetValue());
     DeletePngImage(&image);
+    EXPECT_EQ(PngImagesAlive(), alive);
 }
 
 namespace {
@@ -143,6 +146,7 @@ bool DecodedByGdiplus(const std::string& png, int* width, int* height, std::vect
 TEST(LoadPngResource, EveryPictureMatchesTheSystemDecoderPixelForPixel) {
     const std::vector<UINT> ids = AllPngIds();
     ASSERT_GT(ids.size(), 60u);
+    const long alive = PngImagesAlive();
     int compared = 0;
     for (UINT id : ids) {
         int w = 0, h = 0;
@@ -151,6 +155,7 @@ TEST(LoadPngResource, EveryPictureMatchesTheSystemDecoderPixelForPixel) {
         if (!DecodedByGdiplus(ResourceBytes(id), &w, &h, &expected, &alpha)) continue;
         Gdiplus::Image* image = nullptr;
         ASSERT_TRUE(LoadPngResource(&image, id)) << id;
+        EXPECT_EQ(PngImagesAlive(), alive + 1) << id;
         int gotW = 0, gotH = 0;
         std::vector<BYTE> got;
         ASSERT_TRUE(PixelsOf(static_cast<Gdiplus::Bitmap*>(image), &gotW, &gotH, &got)) << id;
@@ -163,6 +168,7 @@ TEST(LoadPngResource, EveryPictureMatchesTheSystemDecoderPixelForPixel) {
     }
     // All but the deliberately broken one.
     EXPECT_EQ(compared, static_cast<int>(ids.size()) - 1);
+    EXPECT_EQ(PngImagesAlive(), alive);
 }
 
 TEST(DecodePng, TruncatedOrForeignBytesAreRefused) {
