@@ -552,6 +552,7 @@ TEST_F(FeedbackDialogTest, Screenshots) {
     CProblemSolvingFeedbackDlg dlg;
     dlg.SetFeedbackLibrary(s_library);
     std::atomic<bool> hovered{false};
+    std::string scene;  // written by the driver, read after it has ended
     const INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_SOLVED);
         if (!child) return;
@@ -567,9 +568,10 @@ TEST_F(FeedbackDialogTest, Screenshots) {
         gd::MoveTo(c.x, b.top - 20);
         gd::MoveTo(c.x, c.y);
         hovered = gd::WaitFor([&] { return gd::ScreenPixel(probe.x, probe.y) != normal; }, 3000);
+        if (!hovered) scene = gd::SceneReport(solved);
         Shot(L"feedback-hover-" + Tag());
         gd::ClickControl(::GetDlgItem(child, IDC_FEEDBACK_CLOSE));
     });
     EXPECT_EQ(r, IDCANCEL);
-    EXPECT_TRUE(hovered) << "the hover picture of 解决";
+    EXPECT_TRUE(hovered) << "the hover picture of 解决; " << scene;
 }
