@@ -1,5 +1,7 @@
 #include "win/Wnd.h"
 
+#include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -8,10 +10,13 @@ namespace {
 // Every message looks its window's object up, so the binding lives in this process
 // rather than in a window property: under Wine each property read is a round trip to
 // the server. Never destroyed, so that objects unbound during exit still find it.
-SRWLOCK g_bindingLock = SRWLOCK_INIT;
+struct Bindings {
+    std::shared_mutex lock;
+    std::unordered_map<HWND, CWnd*> objects;
+};
 
-std::unordered_map<HWND, CWnd*>& Bindings() {
-    static auto* bindings = new std::unordered_map<HWND, CWnd*>();
+Bindings& TheBindings() {
+    static auto* bindings = new Bindings();
     return *bindings;
 }
 
@@ -29,27 +34,25 @@ CWnd::~CWnd() {
 
 CWnd* CWnd::FromHandle(HWND hwnd) {
     if (!hwnd) return nullptr;
-    ::AcquireSRWLockShared(&g_bindingLock);
-    const auto& bindings = Bindings();
-    const auto it = bindings.find(hwnd);
-    CWnd* object = it == bindings.end() ? nullptr : it->second;
-    ::ReleaseSRWLockShared(&g_bindingLock);
-    return object;
+    Bindings& b = TheBindings();
+    std::shared_lock<std::shared_mutex> lock(b.lock);
+    const auto it = b.objects.find(hwnd);
+    return it == b.objects.end() ? nullptr : it->second;
 }
 
 void CWnd::Bind(HWND hwnd) {
     m_hWnd = hwnd;
-    ::AcquireSRWLockExclusive(&g_bindingLock);
-    Bindings()[hwnd] = this;
-    ::ReleaseSRWLockExclusive(&g_bindingLock);
+    Bindings& b = TheBindings();
+    std::lock_guard<std::shared_mutex> lock(b.lock);
+    b.objects[hwnd] = this;
 }
 
 void CWnd::Unbind() {
     if (m_hWnd) {
-        ::AcquireSRWLockExclusive(&g_bindingLock);
-        const auto it = Bindings().find(m_hWnd);
-        if (it != Bindings().end() && it->second == this) Bindings().erase(it);
-        ::ReleaseSRWLockExclusive(&g_bindingLock);
+        Bindings& b = TheBindings();
+        std::lock_guard<std::shared_mutex> lock(b.lock);
+        const auto it = b.objects.find(m_hWnd);
+        if (it != b.objects.end() && it->second == this) b.objects.erase(it);
     }
     m_hWnd = nullptr;
     m_prevProc = nullptr;
