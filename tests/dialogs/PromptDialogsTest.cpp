@@ -290,15 +290,21 @@ TEST(Prompt, KeysDoNothingAndTheTopStripDragsThePair) {
         gd::MoveTo(c0.left + 40, c0.top + 10);
         gd::ButtonDown();
         dragging = gd::WaitForMoveSizeLoop(child, 3000);
-        gd::MoveTo(c0.left + 80, c0.top + 40);
-        gd::MoveTo(c0.left + 100, c0.top + 70);
+        // Each step lands before the next, as with a hand on the mouse: a move that
+        // comes while the loop is still moving the pair for the last one can be lost.
         RECT c1{}, b1{};
-        gd::WaitFor([&] {
-            ::GetWindowRect(child, &c1);
-            ::GetWindowRect(back, &b1);
-            return c1.left == c0.left + 60 && c1.top == c0.top + 60 && b1.left - b0.left == 60 &&
-                   b1.top - b0.top == 60;
-        }, 3000);
+        auto pairMovedBy = [&](int dx, int dy) {
+            return gd::WaitFor([&] {
+                ::GetWindowRect(child, &c1);
+                ::GetWindowRect(back, &b1);
+                return c1.left - c0.left == dx && c1.top - c0.top == dy && b1.left - b0.left == dx &&
+                       b1.top - b0.top == dy;
+            }, 3000);
+        };
+        gd::MoveTo(c0.left + 80, c0.top + 40);
+        pairMovedBy(40, 30);
+        gd::MoveTo(c0.left + 100, c0.top + 70);
+        pairMovedBy(60, 60);
         gd::ButtonUp();
         ::GetWindowRect(child, &c1);
         ::GetWindowRect(back, &b1);
