@@ -53,8 +53,17 @@ function(orv_delay_load target)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
       set(kill --kill-at)
     endif()
+    # dlltool puts each function's lazy-binding thunk in .text, beside the .idata$
+    # sections of its delay slot. The i686 linker takes any such archive member for an
+    # ordinary import stub ("jmp *__imp_X") and drops its .text when no undefined
+    # symbol names the thunk, as for callers that use __imp_X directly (everything
+    # declared dllimport, the common controls among them). Here the slot's first value
+    # points into that thunk, so it stayed zero and the first call jumped to address 0.
+    # As a section of data, under a .text$ name so that it still lands in .text, the
+    # thunk is no longer taken for a stub.
     add_custom_command(OUTPUT ${dir}/lib${lib}.a
       COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --output-delaylib ${dir}/lib${lib}.a --dllname ${lib}.dll ${kill}
+      COMMAND ${CMAKE_OBJCOPY} --rename-section .text=.text$dlthunk,contents,alloc,load,readonly,data ${dir}/lib${lib}.a
       DEPENDS ${def}
       VERBATIM)
     list(APPEND outputs ${dir}/lib${lib}.a)
