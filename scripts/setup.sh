@@ -3,9 +3,8 @@
 # when everything is present it only checks and returns within a second or two.
 set -euo pipefail
 
-# The tests run the 64-bit build under wine64: this kind of machine boots with the
-# kernel's 32-bit emulation switched off, so wine32 cannot start here. The delivered
-# 32-bit executable is still built (g++-mingw-w64-i686).
+# Both builds are tested: the 64-bit one under wine64, the delivered 32-bit one under
+# 32-bit Wine (setup-i386.sh) on 32-bit and on 64-bit Windows.
 need_pkgs=(wine wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake ninja-build googletest libstb-dev
            xvfb imagemagick fonts-wqy-zenhei locales python3-pil xauth)
 locales_wanted=(zh_CN.UTF-8 en_US.UTF-8 zh_TW.UTF-8)
@@ -39,4 +38,11 @@ for l in "${locales_wanted[@]}"; do
   fi
 done
 if [ $gen = 1 ]; then locale-gen >/dev/null; fi
+
+if [ "$(id -u)" = 0 ]; then
+  bash "$(dirname "$0")/setup-i386.sh"
+elif [ ! -x /usr/lib/wine/wine ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "setup: 32-bit Wine missing or not startable and not root" >&2
+  exit 1
+fi
 exit 0
