@@ -11,6 +11,7 @@
 #include "repair/CommandRunner.h"
 #include "repair/RepairContext.h"
 #include "tests/repair/SpineSupport.h"
+#include "tests/support/PeImage.h"
 #include "win/Handle.h"
 
 using namespace spine_test;
@@ -254,7 +255,10 @@ TEST(CommandRunner, CmdPlantedInTheCurrentFolderIsNeverRun)
     EXPECT_TRUE(planted.Ran().empty());
 }
 
-TEST(CommandRunner, Wow64MatchesTheBuild)
+// A 32-bit tool on 64-bit Windows starts the native command processor, which starts the
+// firmware tool in exactly its folder; the thread's file-system redirection is back on
+// afterwards, so the system folder means syswow64 again.
+TEST(CommandRunner, TheSystemCmdStartsTheToolInItsFolderAndRedirectionComesBack)
 {
 #ifdef _WIN64
     EXPECT_EQ(0, IsWow64());
@@ -263,5 +267,19 @@ TEST(CommandRunner, Wow64MatchesTheBuild)
     ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
     EXPECT_EQ(wow64 ? 1 : 0, IsWow64());
 #endif
-    EXPECT_EQ(IsWow64(), IsWow64());
+    ToolFolder tool("mode=quiet,nolog");
+    std::wstring output;
+    ASSERT_EQ(1, RunCommand(BuildRepairCommand(tool.Root()), output));
+    auto ran = tool.Ran();
+    EXPECT_EQ(0, _wcsicmp(tool.Lumafwu().c_str(), FromUtf8(ran["cwd"]).c_str())) << ran["cwd"];
+
+    wchar_t system[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetSystemDirectoryW(system, MAX_PATH));
+    const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+    EXPECT_EQ(0, _wcsicmp(cmd.c_str(), FromUtf8(ran["parent"]).c_str())) << ran["parent"];
+    EXPECT_EQ("0", ran["parent_wow64"]) << "the command processor was not the native one";
+
+    const support::PeImage seen(cmd);
+    ASSERT_TRUE(seen.Ok());
+    EXPECT_EQ(sizeof(void*) == 8, seen.Is64()) << "file-system redirection is still off on this thread";
 }

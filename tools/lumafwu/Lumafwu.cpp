@@ -1,6 +1,7 @@
 // Stand-in for the vendor's firmware updater: prints progress, writes LUMAFWUlog.txt in
 // its current folder, and can be told to misbehave in the ways the repair must survive.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +31,34 @@ std::string Narrow(UINT codePage, const std::wstring& text)
     if (n > 1)
         ::WideCharToMultiByte(codePage, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
     return out;
+}
+
+// The program that started this one, and whether it is a 32-bit program on 64-bit
+// Windows: under WoW64 the tool must start the native command processor.
+std::string ParentRecord()
+{
+    DWORD parent = 0;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+            if (entry.th32ProcessID == ::GetCurrentProcessId())
+                parent = entry.th32ParentProcessID;
+        }
+        ::CloseHandle(snapshot);
+    }
+    std::wstring image;
+    BOOL wow64 = FALSE;
+    if (HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent)) {
+        wchar_t path[4096] = {};
+        DWORD size = 4096;
+        if (::QueryFullProcessImageNameW(process, 0, path, &size))
+            image.assign(path, size);
+        ::IsWow64Process(process, &wow64);
+        ::CloseHandle(process);
+    }
+    return "parent=" + Narrow(CP_UTF8, image) + "\r\nparent_wow64=" + (wow64 ? "1" : "0") + "\r\n";
 }
 
 bool ReadFileBytes(const std::wstring& path, std::string& bytes)
@@ -144,7 +173,7 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring ranPath = Beside(L"LUMAFWU.ran");
     WriteFileBytes(ranPath,
                    "cwd=" + Narrow(CP_UTF8, cwd) + "\r\ncmdline=" + Narrow(CP_UTF8, ::GetCommandLineW()) +
-                       "\r\npid=" + std::to_string(::GetCurrentProcessId()) + "\r\n",
+                       "\r\npid=" + std::to_string(::GetCurrentProcessId()) + "\r\n" + ParentRecord(),
                    CREATE_ALWAYS);
 
     if (!b.quiet) {
