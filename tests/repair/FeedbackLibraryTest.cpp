@@ -341,6 +341,31 @@ TEST_F(FeedbackLibraryCalls, CallsFromSeveralThreadsKeepWholeLines)
                                          std::to_string(i)));
 }
 
+// Every entry point is cdecl: the caller removes the arguments. On i686 a callee that
+// removed them too (or neither) would move the stack pointer a little with every call.
+TEST_F(FeedbackLibraryCalls, ThousandsOfCallsLeaveTheStackPointerWhereItWas)
+{
+#ifndef __i386__
+    GTEST_SKIP() << "only i686 has more than one calling convention";
+#else
+    Configure("open=0\n");
+    constexpr int kRounds = 500;
+    uintptr_t before = 0, after = 0;
+    asm volatile("movl %%esp, %0" : "=r"(before) : : "memory");
+    for (int i = 0; i < kRounds; ++i) {
+        m_library.InitFreedbackDll();
+        m_library.GetToolIsNewVersion(kFeedbackToolId, kFeedbackToolVersion);
+        m_library.OpenToolDownUrl();
+        m_library.FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion);
+        m_library.OpenUrl(L"https://support.corvel.example/");
+        m_library.CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, 1, L"0");
+    }
+    asm volatile("movl %%esp, %0" : "=r"(after) : : "memory");
+    EXPECT_EQ(before, after);
+    EXPECT_EQ(6u * kRounds, Journal().size());
+#endif
+}
+
 TEST_F(FeedbackLibraryCalls, DelaySlowsEveryCall)
 {
     Configure("delay_ms=400\n");
