@@ -4,14 +4,7 @@
 #include "dialogs/ExecutePromptDlg.h"
 #include "dialogs/PromptDlg.h"
 #include "res/resource.h"
-
-namespace {
-
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-}  // namespace
+#include "tests/support/Rects.h"
 
 TEST(DialogPair, ChildAndBackRectanglesFollowTheInsets) {
     struct Case { RECT back; PairInsets in; float s; RECT child; };
@@ -23,9 +16,9 @@ TEST(DialogPair, ChildAndBackRectanglesFollowTheInsets) {
         {{10, 10, 346, 166}, {5, 3, 5, 7}, 1.0f, {15, 13, 341, 159}},        // prompt
     };
     for (const Case& c : cases) {
-        EXPECT_TRUE(Same(ChildRectInBack(c.back, c.in, c.s), c.child));
+        EXPECT_TRUE(support::SameRect(ChildRectInBack(c.back, c.in, c.s), c.child));
         // Surrounding the child gives the back again.
-        EXPECT_TRUE(Same(BackRectAroundChild(c.child, c.in, c.s), c.back));
+        EXPECT_TRUE(support::SameRect(BackRectAroundChild(c.child, c.in, c.s), c.back));
     }
 }
 

@@ -15,6 +15,7 @@
 #include "repair/Messages.h"
 #include "res/resource.h"
 #include "tests/dialogs/DialogDriver.h"
+#include "tests/support/Rects.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/GdiPlus.h"
 #include "win/Scale.h"
@@ -25,15 +26,6 @@ using namespace dialog_test;
 namespace {
 
 win::GdiplusSession g_gdiplus;
-
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string Show(const RECT& r) {
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + ")";
-}
 
 // ---- what happened on the dialog's thread ----
 
@@ -253,10 +245,10 @@ TEST(FeedbackLayout, ButtonsSourcesAndRimFollowTheClientAndScale) {
     };
     for (const Case& c : cases) {
         const FeedbackLayout l = ComputeFeedbackLayout(c.client, c.scale);
-        EXPECT_TRUE(Same(l.close, c.close)) << c.what << " close " << Show(l.close);
+        EXPECT_TRUE(support::SameRect(l.close, c.close)) << c.what << " close " << support::ShowRect(l.close);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_TRUE(Same(l.buttons[i], c.buttons[i])) << c.what << " button " << i << " " << Show(l.buttons[i]);
-            EXPECT_TRUE(Same(l.sources[i], c.sources[i])) << c.what << " source " << i << " " << Show(l.sources[i]);
+            EXPECT_TRUE(support::SameRect(l.buttons[i], c.buttons[i])) << c.what << " button " << i << " " << support::ShowRect(l.buttons[i]);
+            EXPECT_TRUE(support::SameRect(l.sources[i], c.sources[i])) << c.what << " source " << i << " " << support::ShowRect(l.sources[i]);
         }
         EXPECT_EQ(l.hitMargin, c.margin) << c.what;
     }
@@ -310,11 +302,11 @@ TEST_F(FeedbackDialogTest, TitleSizeAndButtonPlacesAt96Dpi) {
         bool all = true;
         for (int i = 0; i < 3; ++i) {
             const RECT got = InClient(::GetDlgItem(child, ids[i]), child);
-            places += Show(got);
-            all = all && Same(got, expected[i]);
+            places += support::ShowRect(got);
+            all = all && support::SameRect(got, expected[i]);
         }
         buttonsOk = all;
-        closeOk = Same(InClient(::GetDlgItem(child, IDC_FEEDBACK_CLOSE), child), RECT{382, 6, 394, 18});
+        closeOk = support::SameRect(InClient(::GetDlgItem(child, IDC_FEEDBACK_CLOSE), child), RECT{382, 6, 394, 18});
         titleOk = gd::Describe(back).text == L"Orvane 2020灯效闪烁修复工具";
         gd::ClickControl(::GetDlgItem(child, IDC_FEEDBACK_CLOSE));
     });

@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "skin/PngResource.h"
 #include "skin/SkinScrollWnd.h"
+#include "tests/support/Rects.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/Gdi.h"
 #include "win/GdiPlus.h"
@@ -21,15 +22,6 @@ namespace gd = guidriver;
 namespace {
 
 win::GdiplusSession g_gdiplus;
-
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string Show(const RECT& r) {
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + ")";
-}
 
 RECT WindowRect(HWND h) {
     RECT r{};
@@ -153,7 +145,7 @@ TEST(ViewerPlace, DropsDownBelowThePanelsTop) {
     };
     for (const Case& c : cases) {
         const RECT r = ViewerRectOverPanel(c.panel, c.s);
-        EXPECT_TRUE(Same(r, c.viewer)) << Show(r) << " expected " << Show(c.viewer);
+        EXPECT_TRUE(support::SameRect(r, c.viewer)) << support::ShowRect(r) << " expected " << support::ShowRect(c.viewer);
     }
 }
 
@@ -163,9 +155,9 @@ TEST_F(ViewerTest, SitsOverThePanelWithTheChildInsetAndTheTextEightPixelsIn) {
     EXPECT_EQ(createdSize_.bottom - createdSize_.top, 482);
 
     const RECT b = WindowRect(back());
-    EXPECT_TRUE(Same(b, RECT{kX + 2, kY + 108, kX + 400, kY + 580})) << Show(b);
+    EXPECT_TRUE(support::SameRect(b, RECT{kX + 2, kY + 108, kX + 400, kY + 580})) << support::ShowRect(b);
     const RECT c = WindowRect(child());
-    EXPECT_TRUE(Same(c, RECT{b.left + 1, b.top + 1, b.right - 2, b.bottom - 18})) << Show(c);
+    EXPECT_TRUE(support::SameRect(c, RECT{b.left + 1, b.top + 1, b.right - 2, b.bottom - 18})) << support::ShowRect(c);
     EXPECT_EQ(::GetWindow(child(), GW_OWNER), back());
     EXPECT_EQ(::GetWindow(back(), GW_OWNER), panel_->GetSafeHwnd());
 
@@ -173,7 +165,7 @@ TEST_F(ViewerTest, SitsOverThePanelWithTheChildInsetAndTheTextEightPixelsIn) {
     // inside the child, and the rich edit fills it but for the bar.
     ASSERT_NE(frame(), nullptr);
     const RECT f = WindowRect(frame()->GetSafeHwnd());
-    EXPECT_TRUE(Same(f, Deflated(ClientOnScreen(child()), 8))) << Show(f);
+    EXPECT_TRUE(support::SameRect(f, Deflated(ClientOnScreen(child()), 8))) << support::ShowRect(f);
     const RECT inside = ClientOnScreen(frame()->GetSafeHwnd());
     const RECT h = WindowRect(host());
     const RECT limit = WindowRect(frame()->GetLimitWnd());
@@ -181,9 +173,9 @@ TEST_F(ViewerTest, SitsOverThePanelWithTheChildInsetAndTheTextEightPixelsIn) {
     EXPECT_EQ(::GetParent(host()), frame()->GetLimitWnd());
     EXPECT_EQ(h.left, inside.left);
     EXPECT_EQ(h.top, inside.top);
-    EXPECT_EQ(h.bottom, inside.bottom) << "host " << Show(h) << " frame client " << Show(inside);
-    EXPECT_TRUE(Same(limit, RECT{inside.left, inside.top, v.left, inside.bottom})) << Show(limit);
-    EXPECT_TRUE(Same(v, RECT{inside.right - 13, inside.top, inside.right, inside.bottom})) << Show(v);
+    EXPECT_EQ(h.bottom, inside.bottom) << "host " << support::ShowRect(h) << " frame client " << support::ShowRect(inside);
+    EXPECT_TRUE(support::SameRect(limit, RECT{inside.left, inside.top, v.left, inside.bottom})) << support::ShowRect(limit);
+    EXPECT_TRUE(support::SameRect(v, RECT{inside.right - 13, inside.top, inside.right, inside.bottom})) << support::ShowRect(v);
     EXPECT_GE(h.right, limit.right);
 }
 
@@ -198,11 +190,11 @@ TEST_F(ViewerTest, FollowsTheScaleAtCreationAndOverThePanel) {
         EXPECT_EQ(createdSize_.right - createdSize_.left, k.backW) << k.s;
         EXPECT_EQ(createdSize_.bottom - createdSize_.top, k.backH) << k.s;
         const RECT b = WindowRect(back());
-        EXPECT_TRUE(Same(b, ViewerRectOverPanel(panel_->GetWindowRect(), k.s))) << Show(b);
+        EXPECT_TRUE(support::SameRect(b, ViewerRectOverPanel(panel_->GetWindowRect(), k.s))) << support::ShowRect(b);
         const RECT c = WindowRect(child());
-        EXPECT_TRUE(Same(c, ChildRectInBack(b, PairInsets{1, 1, 2, 18}, k.s))) << Show(c);
+        EXPECT_TRUE(support::SameRect(c, ChildRectInBack(b, PairInsets{1, 1, 2, 18}, k.s))) << support::ShowRect(c);
         const RECT f = WindowRect(frame()->GetSafeHwnd());
-        EXPECT_TRUE(Same(f, Deflated(ClientOnScreen(child()), k.margin))) << k.s << " " << Show(f);
+        EXPECT_TRUE(support::SameRect(f, Deflated(ClientOnScreen(child()), k.margin))) << k.s << " " << support::ShowRect(f);
         EXPECT_EQ(frame()->GetScrollWidth(), static_cast<int>(13 * k.s));
         viewer_.reset();
         panel_.reset();
@@ -306,7 +298,7 @@ TEST_F(ViewerTest, ShowChildHidesAndShowsTheChildOnly) {
     viewer_->ShowWindow(SW_SHOW);
     viewer_->ShowChild(1);
     EXPECT_TRUE(::IsWindowVisible(child()));
-    EXPECT_TRUE(Same(WindowRect(child()), before));
+    EXPECT_TRUE(support::SameRect(WindowRect(child()), before));
 
     // A viewer that was never created has no child to show.
     CTooltipDlg unopened;

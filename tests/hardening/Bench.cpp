@@ -14,6 +14,7 @@
 
 #include "res/resource.h"
 #include "tests/e2e/ToolRun.h"
+#include "tests/support/Text.h"
 
 namespace gd = guidriver;
 
@@ -56,23 +57,6 @@ std::string Captured(const std::wstring& exe, const std::wstring& args)
     }
     ::CloseHandle(readEnd);
     return out;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        at = end + 1;
-    }
-    return lines;
 }
 
 void FolderSize(const std::wstring& folder, long long& bytes, int& files)
@@ -156,7 +140,7 @@ int wmain(int argc, wchar_t** argv)
 
     std::fprintf(stderr, "start-up, idle and memory (e2e_bench)...\n");
     const std::vector<std::string> e2e =
-        Lines(Captured(e2e::BuildPath(L"tests\\e2e_bench.exe"), std::to_wstring(runs)));
+        support::SplitLines(Captured(e2e::BuildPath(L"tests\\e2e_bench.exe"), std::to_wstring(runs)));
 
     std::fprintf(stderr, "firmware tool exit to outcome prompt...\n");
     std::vector<double> exitToPrompt;
@@ -166,7 +150,7 @@ int wmain(int argc, wchar_t** argv)
 
     std::fprintf(stderr, "tool log (spine_bench)...\n");
     std::string logRate = "-1";
-    for (const std::string& line : Lines(Captured(e2e::BuildPath(L"tests\\spine_bench.exe"), L"5000 1"))) {
+    for (const std::string& line : support::SplitLines(Captured(e2e::BuildPath(L"tests\\spine_bench.exe"), L"5000 1"))) {
         const size_t colon = line.rfind(": ");
         if (line.compare(0, 9, "tool log:") == 0 && colon != std::string::npos)
             logRate = line.substr(colon + 2, line.find(' ', colon + 2) - colon - 2);

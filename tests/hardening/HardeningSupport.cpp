@@ -75,58 +75,7 @@ std::string Lower(std::string s)
     return s;
 }
 
-// Maps a relative virtual address to a file offset through the section table.
-size_t RvaToOffset(const std::string& image, const IMAGE_SECTION_HEADER* sections, WORD count, DWORD rva)
-{
-    for (WORD i = 0; i < count; ++i) {
-        const IMAGE_SECTION_HEADER& s = sections[i];
-        const DWORD size = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
-        if (rva >= s.VirtualAddress && rva < s.VirtualAddress + size)
-            return rva - s.VirtualAddress + s.PointerToRawData;
-    }
-    return image.size();
-}
-
 }  // namespace
-
-std::vector<std::string> StaticImports(const std::wstring& path, bool* ok)
-{
-    std::vector<std::string> names;
-    if (ok)
-        *ok = false;
-    const std::string image = guidriver::ReadFileBytes(path);
-    if (image.size() < sizeof(IMAGE_DOS_HEADER))
-        return names;
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE || static_cast<size_t>(dos->e_lfanew) + 0x200 > image.size())
-        return names;
-    const char* nt = image.data() + dos->e_lfanew;
-    const auto* file = reinterpret_cast<const IMAGE_FILE_HEADER*>(nt + 4);
-    const char* optional = nt + 4 + sizeof(IMAGE_FILE_HEADER);
-    const WORD magic = *reinterpret_cast<const WORD*>(optional);
-    IMAGE_DATA_DIRECTORY imports = {};
-    if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
-        imports = reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(optional)->DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
-        imports = reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(optional)->DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    else
-        return names;
-    const auto* sections =
-        reinterpret_cast<const IMAGE_SECTION_HEADER*>(optional + file->SizeOfOptionalHeader);
-    size_t at = RvaToOffset(image, sections, file->NumberOfSections, imports.VirtualAddress);
-    for (; at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image.size(); at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-        const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + at);
-        if (d->Name == 0)
-            break;
-        const size_t name = RvaToOffset(image, sections, file->NumberOfSections, d->Name);
-        if (name >= image.size())
-            return names;
-        names.push_back(Lower(std::string(image.c_str() + name)));
-    }
-    if (ok)
-        *ok = true;
-    return names;
-}
 
 std::vector<std::wstring> LoadedModules(HANDLE process)
 {

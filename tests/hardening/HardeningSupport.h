@@ -48,10 +48,6 @@ private:
 // Names of the files in a folder (not recursive, no folders).
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
 
-// The base names (lower case) of the libraries a PE file imports; delay imports are not
-// in the import directory.
-std::vector<std::string> StaticImports(const std::wstring& path, bool* ok = nullptr);
-
 // Base names (lower case) of the modules loaded in a running process.
 std::vector<std::wstring> LoadedModules(HANDLE process);
 

@@ -6,15 +6,15 @@
 
 #include "log/LogSave.h"
 #include "tests/log/FixedClock.h"
-#include "tests/log/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "win/Handle.h"
 
 using spine_test::FixedClock;
 using spine_test::FixedTime;
-using spine_test::PathExists;
-using spine_test::ReadBytes;
-using spine_test::TempFolder;
-using spine_test::WriteBytes;
+using support::PathExists;
+using support::ReadBytes;
+using support::TempFolder;
+using support::WriteBytes;
 
 namespace {
 

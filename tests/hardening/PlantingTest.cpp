@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "tests/e2e/ToolRun.h"
 #include "tests/hardening/HardeningSupport.h"
+#include "tests/support/PeImage.h"
 #include "tools/guidriver/GuiDriver.h"
 
 using namespace hardening;
@@ -283,17 +284,17 @@ TEST(StaticImports, OnlyLibrariesTheSystemTakesFromItsOwnFolder)
             std::cout << "not built or older than this build, not checked: " << Utf8(b.path) << "\n";
             continue;
         }
-        bool ok = false;
-        const std::vector<std::string> imports = StaticImports(b.path, &ok);
-        ASSERT_TRUE(ok);
+        const support::PeImage image(b.path);
+        ASSERT_TRUE(image.Ok());
+        const std::vector<std::string> imports = image.ImportedLibraries();
         EXPECT_FALSE(imports.empty());
         for (const std::string& name : imports)
             EXPECT_TRUE(IsKnownDll(name)) << name << " is imported statically";
     }
 
     // The check itself sees a non-system import where there is one.
-    bool ok = false;
-    const std::vector<std::string> control = StaticImports(TestBinFolder() + L"\\planting_static.exe", &ok);
-    ASSERT_TRUE(ok);
-    EXPECT_NE(control.end(), std::find(control.begin(), control.end(), "version.dll"));
+    const support::PeImage control(TestBinFolder() + L"\\planting_static.exe");
+    ASSERT_TRUE(control.Ok());
+    const std::vector<std::string> controlImports = control.ImportedLibraries();
+    EXPECT_NE(controlImports.end(), std::find(controlImports.begin(), controlImports.end(), "version.dll"));
 }

@@ -17,6 +17,7 @@
 #include "tests/hardening/HardeningSupport.h"
 #include "tests/log/FixedClock.h"
 #include "tests/repair/SpineSupport.h"
+#include "tests/support/Threads.h"
 #include "tools/guidriver/GuiDriver.h"
 
 namespace gd = guidriver;
@@ -197,15 +198,6 @@ TEST(ReadLogLines, BlockByBlockReadsAsTheWholeFile)
 
 namespace {
 
-DWORD WINAPI ThreadOf(LPVOID parameter)
-{
-    try {
-        (*static_cast<std::function<void()>*>(parameter))();
-    } catch (...) {
-    }
-    return 0;
-}
-
 struct RunSeen {
     bool ended = false;
     int code = 0;
@@ -228,7 +220,7 @@ RunSeen RunRepairIn(const std::wstring& folder, const std::wstring& logBase, con
     context.SetToolFolderForTest(folder);
     context.SetLogForTest(&log);
     std::function<void()> job = [&context] { context.RunRepair(); };
-    HANDLE thread = ::CreateThread(nullptr, 0, ThreadOf, &job, 0, nullptr);
+    HANDLE thread = support::StartJobThread(&job);
     if (!thread)
         return seen;
     ULONGLONG nextLook = 0;

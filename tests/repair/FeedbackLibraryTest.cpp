@@ -1,7 +1,8 @@
 #include "repair/FeedbackLibrary.h"
 
 #include "repair/ExeFolder.h"
-#include "tests/log/TempFolder.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/Text.h"
 
 #include <windows.h>
 
@@ -17,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-using spine_test::ReadBytes;
-using spine_test::WriteBytes;
+using support::ReadBytes;
+using support::WriteBytes;
 
 namespace
 {
@@ -44,19 +45,7 @@ std::wstring StandIn()
     return BinFolder() + L"\\CorvelFeedbackInformation.dll";
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
+using support::SplitLines;
 
 std::string Narrow(const std::wstring& text)
 {
@@ -132,7 +121,7 @@ protected:
         ::CreateDirectoryW(root.c_str(), NULL);
         ::CreateDirectoryW((root + L"\\feedback").c_str(), NULL);
         m_folder = root + L"\\feedback\\" + std::wstring(name.begin(), name.end());
-        spine_test::RemoveTree(m_folder);
+        support::RemoveTree(m_folder);
         ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), NULL));
     }
 
@@ -149,12 +138,12 @@ protected:
 
     std::vector<std::string> Journal() const
     {
-        return Lines(ReadBytes(m_folder + L"\\CorvelFeedbackInformation.journal"));
+        return SplitLines(ReadBytes(m_folder + L"\\CorvelFeedbackInformation.journal"));
     }
 
     std::vector<std::string> Opened() const
     {
-        return Lines(ReadBytes(m_folder + L"\\opened.txt"));
+        return SplitLines(ReadBytes(m_folder + L"\\opened.txt"));
     }
 
     std::string RecorderSetting() const

@@ -1,4 +1,5 @@
 #include "tests/repair/SpineSupport.h"
+#include "tests/support/Threads.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -130,24 +131,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     }
 }
 
-namespace {
-
-DWORD WINAPI WorkerProc(LPVOID parameter)
-{
-    try {
-        (*static_cast<std::function<void()>*>(parameter))();
-    } catch (...) {
-    }
-    return 0;
-}
-
-}  // namespace
-
 bool RunOnWorker(const std::function<void()>& fn, DWORD timeoutMs)
 {
     // Left alive with the thread when it does not end in time.
     auto* job = new std::function<void()>(fn);
-    win::UniqueHandle thread(::CreateThread(nullptr, 0, WorkerProc, job, 0, nullptr));
+    win::UniqueHandle thread(support::StartJobThread(job));
     if (!thread) {
         delete job;
         return false;

@@ -6,9 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/log/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace spine_test {
+
+using support::PathExists;
+using support::ReadBytes;
+using support::RemoveTree;
+using support::TempFolder;
+using support::WriteBytes;
 
 std::string Utf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);

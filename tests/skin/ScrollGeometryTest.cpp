@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "skin/ScrollGeometry.h"
+#include "tests/support/Rects.h"
 
 namespace sc = skin::scroll;
 
@@ -14,16 +15,7 @@ sc::State Info(int nMin, int nMax, int nPage, int nPos, int nTrackPos = -1) {
     return sc::State{nMin, nMax, nPage, nPos, nTrackPos};
 }
 
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string Str(const RECT& r) {
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + ")";
-}
-
-#define EXPECT_RECT(a, b) EXPECT_TRUE(Same((a), (b))) << Str(a) << " vs " << Str(b)
+#define EXPECT_RECT(a, b) EXPECT_TRUE(support::SameRect((a), (b))) << support::ShowRect(a) << " vs " << support::ShowRect(b)
 
 }  // namespace
 
@@ -208,7 +200,7 @@ TEST(ScrollGeometry, TilesAreLaidFromTheTopLeftAndCut) {
     };
     for (const Case& c : cases) {
         const std::vector<RECT> got = sc::TileRects(c.dest, c.w, c.h);
-        ASSERT_EQ(got.size(), c.tiles.size()) << Str(c.dest);
+        ASSERT_EQ(got.size(), c.tiles.size()) << support::ShowRect(c.dest);
         for (size_t i = 0; i < got.size(); ++i) EXPECT_RECT(got[i], c.tiles[i]);
     }
 }

@@ -1,4 +1,4 @@
-#include "tests/log/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "win/Handle.h"
 
-namespace spine_test {
+namespace support {
 
 std::string ReadBytes(const std::wstring& path, bool* ok)
 {
@@ -74,4 +74,4 @@ TempFolder::~TempFolder()
     RemoveTree(m_path);
 }
 
-}  // namespace spine_test
+}  // namespace support

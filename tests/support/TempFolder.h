@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-namespace spine_test {
+namespace support {
 
 std::string ReadBytes(const std::wstring& path, bool* ok = nullptr);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
@@ -23,4 +23,4 @@ private:
     std::wstring m_path;
 };
 
-}  // namespace spine_test
+}  // namespace support
