@@ -43,7 +43,7 @@ bool IsUsableToolFolder(const std::wstring& folder)
     const size_t longest = folder.size() + std::wstring(L"\\LUMAFWU\\LUMAFWUlog.txt").size();
     const bool drive = folder.size() >= 2 && std::iswalpha(folder[0]) && folder[1] == L':' &&
                        (folder.size() == 2 || folder[2] == L'\\');
-    return drive && longest < MAX_PATH && folder.find_first_of(L"%!") == std::wstring::npos;
+    return drive && longest < MAX_PATH && folder.find(L'%') == std::wstring::npos;
 }
 
 void CPhraseScanner::Scan(const wchar_t* text, size_t count)
@@ -195,15 +195,11 @@ int CRepairContext::RunRepair()
     CPhraseScanner scanner;
     // The console output past what is kept is still looked through, after the kept part.
     bool keptScanned = false;
-    CChunkDecoder overflowDecoder;
-    std::wstring overflowText;
-    const auto overflow = [&](const char* bytes, DWORD count) {
+    const auto overflow = [&](const std::wstring& text) {
         if (!keptScanned)
             scanner.Scan(collected);
         keptScanned = true;
-        overflowText.clear();
-        overflowDecoder.Feed(bytes, count, overflowText);
-        scanner.Scan(overflowText);
+        scanner.Scan(text);
     };
     // Without the firmware tool in place cmd.exe would search the PATH for one: nothing is
     // started then, and the run goes on to the log as if the tool had written none.

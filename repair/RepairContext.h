@@ -22,8 +22,8 @@ std::string RepairRecordText(RepairRecord record, int language);
 std::wstring BuildRepairCommand(const std::wstring& folder);
 
 // Whether cmd.exe can be trusted to change into "<folder>\LUMAFWU" with the command
-// above. It expands %...% (and !...! when delayed expansion is switched on in the
-// registry) even inside the quotes, and it cannot enter a folder that is not on a drive
+// above. It expands %...% even inside the quotes (!...! stays as it is: the runner
+// switches delayed expansion off), and it cannot enter a folder that is not on a drive
 // or whose files' paths are too long; then "LUMAFWU.exe" would be looked for in some
 // other folder and on the PATH, and run elevated.
 bool IsUsableToolFolder(const std::wstring& folder);
