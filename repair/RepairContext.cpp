@@ -168,16 +168,13 @@ int CRepairContext::StartRepair()
 
 DWORD WINAPI RepairThreadProc(LPVOID parameter)
 {
-    try {
-        static_cast<CRepairContext*>(parameter)->RunRepair();
-    } catch (...) {
-        // Nothing may leave the thread; a run that failed this way has no outcome.
-    }
+    static_cast<CRepairContext*>(parameter)->RunRepair();
     return 1;
 }
 
-void CRepairContext::Notify(int code) const
+void CRepairContext::Notify(int code)
 {
+    m_bNotified = true;
     ::SendMessageW(m_hPanel, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
     ::SendMessageW(m_hPanel, WM_REPAIR_RESULT, static_cast<WPARAM>(code), 0);
 }
@@ -190,6 +187,27 @@ void CRepairContext::Record(RepairRecord record) const
 
 int CRepairContext::RunRepair()
 {
+    m_bNotified = false;
+    try {
+        return RunRepairSteps();
+    } catch (...) {
+    }
+    // Without an outcome the progress prompt would stay up for good.
+    try {
+        if (!m_bNotified) {
+            m_strResultText.clear();
+            Notify(REPAIR_FAILED);
+            Record(RepairRecord::CommandFailed);
+        }
+    } catch (...) {
+    }
+    return 0;
+}
+
+int CRepairContext::RunRepairSteps()
+{
+    if (m_faultForTest)
+        m_faultForTest();
     const std::wstring folder = m_strToolFolderForTest.empty() ? GetExeFolder() : m_strToolFolderForTest;
     std::wstring collected;
     CPhraseScanner scanner;
