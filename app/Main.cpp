@@ -1,7 +1,10 @@
 #include <windows.h>
 #include <delayimp.h>
 
+#include <string>
+
 #include "app/FastMendLUMAFWUApp.h"
+#include "win/SystemLibrary.h"
 
 // The one application object.
 CFastMendLUMAFWUApp theApp;
@@ -12,7 +15,12 @@ namespace {
 // their first use comes, they are taken from the system folder and nowhere else.
 FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notify, PDelayLoadInfo info) {
     if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
-    return reinterpret_cast<FARPROC>(::LoadLibraryExA(info->szDll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    try {
+        const std::string name = info->szDll;
+        return reinterpret_cast<FARPROC>(win::LoadSystemLibrary(std::wstring(name.begin(), name.end())));
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 }  // namespace
@@ -22,8 +30,7 @@ PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The tool runs elevated from a downloaded folder: no library may be loaded
     // from there but the feedback library, which is loaded by its full path.
-    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    ::SetDllDirectoryW(L"");
+    win::RestrictLibrarySearch();
     RunApp();
     return 0;
 }

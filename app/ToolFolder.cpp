@@ -46,8 +46,11 @@ CleanupVerdict CheckToolFolder(const ToolFolderFacts& facts) {
     if (f.size() < 4 || f[1] != L':' || f[2] != L'\\' || !std::iswalpha(f[0]) || f.back() == L'\\') {
         return CleanupVerdict::NotAFolder;
     }
+    // Inside the double quotes of the command cmd.exe still expands %...% and, with
+    // delayed expansion on in the registry, !...!; a quote would end the quoting. The
+    // rest (spaces, & ^ ( ) ; , =) is plain text there.
     for (wchar_t c : f) {
-        if (c < 0x20 || wcschr(L"%!^&|<>()\"", c)) return CleanupVerdict::UnsafeCharacters;
+        if (c < 0x20 || wcschr(L"%!|<>\"", c)) return CleanupVerdict::UnsafeCharacters;
     }
     if (f.find(L"\\\\") != std::wstring::npos || f.find(L"\\.") != std::wstring::npos) {
         return CleanupVerdict::NotAFolder;

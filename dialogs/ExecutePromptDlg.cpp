@@ -61,21 +61,23 @@ RECT CExecutePromptDlg::PlaceOverOwner(const RECT& p, float s) {
 BOOL CExecutePromptDlg::OnInitDialog() {
     CLayeredBackDlg::OnInitDialog();
     const float s = m_fScale;
-    if (!DrawLayeredBack(IDP_PROGRESS_BACK, Scaled(kBackWidth, s), Scaled(kBackHeight, s))) return TRUE;
+    // Without its picture the prompt shows nothing, but a close that came before it
+    // existed must still end it, or the caller would wait in it for good.
+    if (DrawLayeredBack(IDP_PROGRESS_BACK, Scaled(kBackWidth, s), Scaled(kBackHeight, s))) {
+        RECT owner{};
+        HWND ownerWnd = GetParent();
+        if (ownerWnd) {
+            ::GetWindowRect(ownerWnd, &owner);
+        } else {
+            ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &owner, 0);
+        }
+        MoveWindow(PlaceOverOwner(owner, s), TRUE);
 
-    RECT owner{};
-    HWND ownerWnd = GetParent();
-    if (ownerWnd) {
-        ::GetWindowRect(ownerWnd, &owner);
-    } else {
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &owner, 0);
+        auto* child = new CExecutePromptChildDlg();
+        child->m_fScale = s;
+        child->SetText(m_strText);
+        CreateChild(child, IDD_PROGRESS_CHILD);
     }
-    MoveWindow(PlaceOverOwner(owner, s), TRUE);
-
-    auto* child = new CExecutePromptChildDlg();
-    child->m_fScale = s;
-    child->SetText(m_strText);
-    CreateChild(child, IDD_PROGRESS_CHILD);
     if (m_bClosePending) Close();
     return TRUE;
 }

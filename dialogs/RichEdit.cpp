@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "win/SystemLibrary.h"
+
 bool InitRichEdit() {
-    static const HMODULE module = ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    static const HMODULE module = win::LoadSystemLibrary(L"riched20.dll");
     return module != nullptr;
 }

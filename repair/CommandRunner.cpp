@@ -128,7 +128,7 @@ int IsWow64()
 
 std::wstring BuildCommandLine(const std::wstring& command)
 {
-    std::wstring line = L"cmd /D /C " + command;
+    std::wstring line = L"cmd /D /V:OFF /C " + command;
     if (line.size() + 1 > kCommandLineChars)
         return std::wstring();
     return line;
@@ -140,7 +140,7 @@ int RunCommand(std::wstring command, std::wstring& output)
 }
 
 static int RunCommandRead(std::wstring command, std::wstring& output, const ChunkObserver& observer, size_t keepBytes,
-                          const ChunkObserver& overflow)
+                          const TextObserver& overflow)
 {
     const std::wstring line = BuildCommandLine(command);
     const std::wstring cmdPath = SystemCmdPath();
@@ -185,6 +185,8 @@ static int RunCommandRead(std::wstring command, std::wstring& output, const Chun
     CChunkDecoder decoder;
     char chunk[kReadChunkBytes + 1];
     size_t kept = 0;
+    bool overflowing = false;
+    std::wstring rest;
     for (;;) {
         std::fill(std::begin(chunk), std::end(chunk), '\0');
         DWORD count = 0;
@@ -196,11 +198,18 @@ static int RunCommandRead(std::wstring command, std::wstring& output, const Chun
             decoder.Feed(chunk, count, output);
             kept += count;
             ::Sleep(kChunkPauseMs);
-        } else if (overflow) {
-            overflow(chunk, count);
+            continue;
         }
+        overflowing = true;
+        rest.clear();
+        decoder.Feed(chunk, count, rest);
+        if (overflow && !rest.empty())
+            overflow(rest);
     }
-    decoder.Finish(output);
+    rest.clear();
+    decoder.Finish(overflowing ? rest : output);
+    if (overflow && !rest.empty())
+        overflow(rest);
     readEnd.reset();
 
     ::WaitForSingleObject(process.get(), INFINITE);
@@ -213,10 +222,10 @@ static int RunCommandRead(std::wstring command, std::wstring& output, const Chun
 
 int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkObserver& observer)
 {
-    return RunCommandRead(std::move(command), output, observer, static_cast<size_t>(-1), ChunkObserver());
+    return RunCommandRead(std::move(command), output, observer, static_cast<size_t>(-1), TextObserver());
 }
 
-int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const ChunkObserver& overflow)
+int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const TextObserver& overflow)
 {
     return RunCommandRead(std::move(command), output, ChunkObserver(), keepBytes, overflow);
 }

@@ -27,12 +27,16 @@ int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkOb
 // As RunCommand, but only the chunks read until keepBytes bytes have come (the last of
 // them may go past it) are kept in output and followed by the pause. The rest is still
 // read to the end, so that the command never blocks on a full pipe, and is handed to
-// overflow instead, without the pause: a command that prints without end costs neither
-// unbounded memory nor minutes of pauses.
-int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const ChunkObserver& overflow);
+// overflow instead, decoded piece by piece, without the pause: a command that prints
+// without end costs neither unbounded memory nor minutes of pauses. One decoder reads
+// both parts, so a character split between them comes out whole, at the start of the
+// rest.
+using TextObserver = std::function<void(const std::wstring& text)>;
+int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const TextObserver& overflow);
 
-// "cmd /D /C " followed by command (/D: no AutoRun commands from the registry); empty
-// when that, with its terminating zero, does not fit in kCommandLineChars.
+// "cmd /D /V:OFF /C " followed by command (/D: no AutoRun commands from the registry;
+// /V:OFF: no delayed expansion of !...!, whatever the registry says); empty when that,
+// with its terminating zero, does not fit in kCommandLineChars.
 std::wstring BuildCommandLine(const std::wstring& command);
 
 // Decodes a byte stream that arrives in chunks: a character whose bytes are split

@@ -1,6 +1,7 @@
 #include "repair/FeedbackLibrary.h"
 
 #include "repair/ExeFolder.h"
+#include "win/SystemLibrary.h"
 
 #include <cstdint>
 #include <cwchar>
@@ -51,8 +52,8 @@ int CFeedbackLibrary::Load(const std::wstring& folder)
         return 0;
     const std::wstring path = folder + L"\\" + kFeedbackLibraryFileName;
     // The full path names the library itself; its own dependencies come from System32
-    // only, never from the tool's folder.
-    HMODULE module = ::LoadLibraryExW(path.c_str(), NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // only, never from the tool's folder, wherever the system can restrict them.
+    HMODULE module = win::LoadLibraryAt(path);
     if (!module)
         return 0;
     m_hModule = module;

@@ -1,6 +1,8 @@
 #include "repair/LUMAFWUChildDlg.h"
 
 #include <array>
+#include <memory>
+#include <new>
 
 #include "dialogs/ProblemSolvingFeedbackDlg.h"
 #include "dialogs/PromptDlg.h"
@@ -284,18 +286,21 @@ void CLUMAFWUChildDlg::OnHookButtonDown() {
     }
 }
 
-DWORD WINAPI CLUMAFWUChildDlg::GatingThreadProc(LPVOID param) {
-    auto* self = static_cast<CLUMAFWUChildDlg*>(param);
+DWORD WINAPI GateRepairButtonThreadProc(LPVOID param) {
+    const std::unique_ptr<RepairGate> gate(static_cast<RepairGate*>(param));
     // Each call is carried out for this thread on the user-interface thread.
-    const LRESULT state = ::SendMessageW(self->m_chkAgree.GetSafeHwnd(), BM_GETCHECK, 0, 0);
-    ::EnableWindow(self->m_btnRepair.GetSafeHwnd(), state == BST_CHECKED);
-    ::InvalidateRect(self->m_btnRepair.GetSafeHwnd(), nullptr, TRUE);
+    const LRESULT state = ::SendMessageW(gate->agreement, BM_GETCHECK, 0, 0);
+    ::EnableWindow(gate->repair, state == BST_CHECKED);
+    ::InvalidateRect(gate->repair, nullptr, TRUE);
     return 1;
 }
 
 void CLUMAFWUChildDlg::OnAgreementClicked() {
-    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::GatingThreadProc, this, 0, nullptr);
+    auto* gate = new (std::nothrow) RepairGate{m_chkAgree.GetSafeHwnd(), m_btnRepair.GetSafeHwnd()};
+    if (!gate) return;
+    HANDLE thread = ::CreateThread(nullptr, 0, &GateRepairButtonThreadProc, gate, 0, nullptr);
     if (thread) ::CloseHandle(thread);
+    else delete gate;
 }
 
 void CLUMAFWUChildDlg::OnRepair() {

@@ -18,6 +18,18 @@
 
 class CTooltipDlg;
 
+// What the agreement box's gating thread works on: the two windows, never the panel,
+// which may be gone by the time the thread runs (calls on a window that no longer
+// exists simply fail).
+struct RepairGate {
+    HWND agreement = nullptr;
+    HWND repair = nullptr;
+};
+
+// The gating thread: enables the repair button when the agreement box is ticked,
+// disables it otherwise. Takes ownership of the RepairGate it is given (new).
+DWORD WINAPI GateRepairButtonThreadProc(LPVOID gate);
+
 // The main screen: the child of the main window's pair. It builds the tool's work
 // environment (or ends the tool), runs repairs, and hands the links to the
 // feedback library.
@@ -73,7 +85,6 @@ private:
     void HideViewer();
     void OnHookButtonDown();
     LRESULT OnRepairResult(WPARAM code);
-    static DWORD WINAPI GatingThreadProc(LPVOID param);
     static DWORD WINAPI LibraryCallThreadProc(LPVOID param);
 
     RECT m_rcClient{};

@@ -43,7 +43,7 @@ bool IsUsableToolFolder(const std::wstring& folder)
     const size_t longest = folder.size() + std::wstring(L"\\LUMAFWU\\LUMAFWUlog.txt").size();
     const bool drive = folder.size() >= 2 && std::iswalpha(folder[0]) && folder[1] == L':' &&
                        (folder.size() == 2 || folder[2] == L'\\');
-    return drive && longest < MAX_PATH && folder.find_first_of(L"%!") == std::wstring::npos;
+    return drive && longest < MAX_PATH && folder.find(L'%') == std::wstring::npos;
 }
 
 void CPhraseScanner::Scan(const wchar_t* text, size_t count)
@@ -168,16 +168,13 @@ int CRepairContext::StartRepair()
 
 DWORD WINAPI RepairThreadProc(LPVOID parameter)
 {
-    try {
-        static_cast<CRepairContext*>(parameter)->RunRepair();
-    } catch (...) {
-        // Nothing may leave the thread; a run that failed this way has no outcome.
-    }
+    static_cast<CRepairContext*>(parameter)->RunRepair();
     return 1;
 }
 
-void CRepairContext::Notify(int code) const
+void CRepairContext::Notify(int code)
 {
+    m_bNotified = true;
     ::SendMessageW(m_hPanel, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
     ::SendMessageW(m_hPanel, WM_REPAIR_RESULT, static_cast<WPARAM>(code), 0);
 }
@@ -190,20 +187,37 @@ void CRepairContext::Record(RepairRecord record) const
 
 int CRepairContext::RunRepair()
 {
+    m_bNotified = false;
+    try {
+        return RunRepairSteps();
+    } catch (...) {
+    }
+    // Without an outcome the progress prompt would stay up for good.
+    try {
+        if (!m_bNotified) {
+            m_strResultText.clear();
+            Notify(REPAIR_FAILED);
+            Record(RepairRecord::CommandFailed);
+        }
+    } catch (...) {
+    }
+    return 0;
+}
+
+int CRepairContext::RunRepairSteps()
+{
+    if (m_faultForTest)
+        m_faultForTest();
     const std::wstring folder = m_strToolFolderForTest.empty() ? GetExeFolder() : m_strToolFolderForTest;
     std::wstring collected;
     CPhraseScanner scanner;
     // The console output past what is kept is still looked through, after the kept part.
     bool keptScanned = false;
-    CChunkDecoder overflowDecoder;
-    std::wstring overflowText;
-    const auto overflow = [&](const char* bytes, DWORD count) {
+    const auto overflow = [&](const std::wstring& text) {
         if (!keptScanned)
             scanner.Scan(collected);
         keptScanned = true;
-        overflowText.clear();
-        overflowDecoder.Feed(bytes, count, overflowText);
-        scanner.Scan(overflowText);
+        scanner.Scan(text);
     };
     // Without the firmware tool in place cmd.exe would search the PATH for one: nothing is
     // started then, and the run goes on to the log as if the tool had written none.

@@ -22,8 +22,8 @@ std::string RepairRecordText(RepairRecord record, int language);
 std::wstring BuildRepairCommand(const std::wstring& folder);
 
 // Whether cmd.exe can be trusted to change into "<folder>\LUMAFWU" with the command
-// above. It expands %...% (and !...! when delayed expansion is switched on in the
-// registry) even inside the quotes, and it cannot enter a folder that is not on a drive
+// above. It expands %...% even inside the quotes (!...! stays as it is: the runner
+// switches delayed expansion off), and it cannot enter a folder that is not on a drive
 // or whose files' paths are too long; then "LUMAFWU.exe" would be looked for in some
 // other folder and on the PATH, and run elevated.
 bool IsUsableToolFolder(const std::wstring& folder);
@@ -77,16 +77,22 @@ public:
     // record) when the thread could not be created.
     int StartRepair();
     // The worker's routine: runs the firmware tool, reads its log, notifies the panel
-    // and records every outcome but success. 1 after a success, otherwise 0.
+    // and records every outcome but success. 1 after a success, otherwise 0. A run that
+    // fails by exception before the panel heard of it ends as a command that could not
+    // run: the panel is told REPAIR_FAILED (which closes its progress prompt) and the
+    // record is written. Nothing is thrown.
     int RunRepair();
 
-    // Test seams: the folder that holds LUMAFWU\ (instead of the executable's folder)
-    // and the logger (instead of CLogSave::GetInstance()).
+    // Test seams: the folder that holds LUMAFWU\ (instead of the executable's folder),
+    // the logger (instead of CLogSave::GetInstance()), and a fault called as the run
+    // starts (a test throws from it).
     void SetToolFolderForTest(const std::wstring& folder) { m_strToolFolderForTest = folder; }
     void SetLogForTest(CLogSave* log) { m_pLogForTest = log; }
+    void SetFaultForTest(std::function<void()> fault) { m_faultForTest = std::move(fault); }
 
 private:
-    void Notify(int code) const;
+    int RunRepairSteps();
+    void Notify(int code);
     void Record(RepairRecord record) const;
 
     HWND m_hPanel = nullptr;
@@ -94,6 +100,8 @@ private:
     std::wstring m_strResultText;
     std::wstring m_strToolFolderForTest;
     CLogSave* m_pLogForTest = nullptr;
+    std::function<void()> m_faultForTest;
+    bool m_bNotified = false;  // the current run has sent its outcome
 };
 
 DWORD WINAPI RepairThreadProc(LPVOID parameter);

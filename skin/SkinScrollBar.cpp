@@ -243,7 +243,18 @@ void CSkinScrollBar::OnMouseLeave() {
 }
 
 void CSkinScrollBar::OnLButtonUp(UINT flags, POINT pt) {
+    EndPress(pt);
     ::ReleaseCapture();
+}
+
+void CSkinScrollBar::OnCaptureChanged(HWND newCapture) {
+    // Another window took the mouse: no button-up will come here, so the press or
+    // the drag ends now, at the position reached.
+    if (newCapture != m_hWnd) EndPress(POINT{-1, -1});
+    Default();
+}
+
+void CSkinScrollBar::EndPress(POINT pt) {
     if (!m_bDrag) {
         if (m_nClickPart == sc::kNoPart) return;
         if (m_bRepeating) {

@@ -60,10 +60,14 @@ protected:
     void OnLButtonUp(UINT flags, POINT pt) override;
     void OnTimer(UINT_PTR id) override;
     void OnMouseLeave() override;
+    void OnCaptureChanged(HWND newCapture) override;
 
 private:
     skin::scroll::Layout GetLayout(skin::scroll::Use use) const;
     void TrackMouse(POINT pt, bool realMove);
+    // Ends a press (its auto-repeat) or a drag; pt is where the pointer is, for the
+    // thumb's look.
+    void EndPress(POINT pt);
     void Notify(int code, int pos);
     LRESULT OnSetScrollInfo(BOOL redraw, const SCROLLINFO* info);
     LRESULT OnGetScrollInfo(SCROLLINFO* info) const;

@@ -165,6 +165,7 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE: OnMouseMove(static_cast<UINT>(wp), PointFromLParam(lp)); return 0;
     case WM_MOUSEHOVER: OnMouseHover(static_cast<UINT>(wp), PointFromLParam(lp)); return 0;
     case WM_MOUSELEAVE: OnMouseLeave(); return 0;
+    case WM_CAPTURECHANGED: OnCaptureChanged(reinterpret_cast<HWND>(lp)); return 0;
     case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wp), lp); return 0;
     case WM_VSCROLL: OnVScroll(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
     case WM_HSCROLL: OnHScroll(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;

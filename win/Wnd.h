@@ -77,6 +77,8 @@ protected:
     virtual void OnMouseMove(UINT, POINT) { Default(); }
     virtual void OnMouseHover(UINT, POINT) { Default(); }
     virtual void OnMouseLeave() { Default(); }
+    // WM_CAPTURECHANGED: newCapture is the window that takes the mouse (null when none).
+    virtual void OnCaptureChanged(HWND newCapture) { Default(); }
     virtual void OnSysCommand(UINT id, LPARAM) { Default(); }
     virtual void OnVScroll(UINT code, UINT pos, HWND bar) { Default(); }
     virtual void OnHScroll(UINT code, UINT pos, HWND bar) { Default(); }

@@ -1,6 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
 #include "app/ToolFolder.h"
+#include "tests/support/TempFolder.h"
+#include "tools/guidriver/GuiDriver.h"
+
+namespace gd = guidriver;
+using support::PathExists;
+using support::TempFolder;
+using support::WriteBytes;
 
 namespace {
 
@@ -69,12 +81,47 @@ TEST(ToolFolder, NeverActsOnUserOrSystemFoldersOrRoots) {
     }
 }
 
+// The characters cmd.exe takes literally inside the command's quotes.
+const wchar_t kQuotedLiterally[] = L" ()&^;,=";
+
 TEST(ToolFolder, RefusesPathsThatCmdWouldInterpret) {
-    for (const wchar_t* f : {L"C:\\a%OS%b", L"C:\\a&b", L"C:\\a^b", L"C:\\a!b", L"C:\\a(b)", L"C:\\a|b",
+    for (const wchar_t* f : {L"C:\\a%OS%b", L"C:\\a%b", L"C:\\a!b", L"C:\\a!OS!b", L"C:\\a|b", L"C:\\a<b",
                              L"C:\\a>b", L"C:\\a\"b", L"C:\\a\nb"}) {
         EXPECT_EQ(CheckToolFolder(Delivered(f)), CleanupVerdict::UnsafeCharacters);
     }
     EXPECT_EQ(CheckToolFolder(Delivered(L"C:\\a b\\c d")), CleanupVerdict::Remove);
+    EXPECT_EQ(CheckToolFolder(Delivered(L"C:\\Downloads\\FastMend (1)")), CleanupVerdict::Remove);
+    EXPECT_EQ(CheckToolFolder(Delivered(L"D:\\R&D ^x; y,z=w (2)")), CleanupVerdict::Remove);
+    for (const wchar_t* c = kQuotedLiterally; *c; ++c) {
+        EXPECT_EQ(CheckToolFolder(Delivered(std::wstring(L"C:\\a") + *c + L"b")), CleanupVerdict::Remove) << int(*c);
+    }
+}
+
+TEST(ToolFolder, CmdRemovesTheQuotedFolderWholeAndNothingBesideIt) {
+    // "x<c>y" beside "x" and "y": a command cut at <c> or split there into two names
+    // would leave the folder or remove a neighbour.
+    TempFolder parent;
+    for (const wchar_t* name : {L"x", L"y"}) {
+        ::CreateDirectoryW((parent / name).c_str(), nullptr);
+        WriteBytes(parent / name + L"\\keep.txt", "keep");
+    }
+    wchar_t system[MAX_PATH] = {};
+    ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
+    std::vector<std::unique_ptr<gd::Process>> runs;
+    for (const wchar_t* c = kQuotedLiterally; *c; ++c) {
+        const std::wstring folder = parent / (std::wstring(L"x") + *c + L"y");
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+        ::CreateDirectoryW((folder + L"\\LUMAFWU").c_str(), nullptr);
+        WriteBytes(folder + L"\\LUMAFWU\\LUMAFWU.exe", "tool");
+        runs.push_back(std::make_unique<gd::Process>());
+        ASSERT_TRUE(runs.back()->Start(std::wstring(system) + L"\\cmd.exe", CleanupParameters(folder), system));
+    }
+    for (auto& run : runs) ASSERT_TRUE(run->Wait(60000));
+    for (const wchar_t* c = kQuotedLiterally; *c; ++c) {
+        EXPECT_FALSE(PathExists(parent / (std::wstring(L"x") + *c + L"y"))) << "left: x" << char(*c) << "y";
+    }
+    EXPECT_TRUE(PathExists(parent / L"x\\keep.txt"));
+    EXPECT_TRUE(PathExists(parent / L"y\\keep.txt"));
 }
 
 TEST(ToolFolder, CommandQuotesTheFolderAndSkipsAutoRun) {

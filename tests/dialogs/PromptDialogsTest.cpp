@@ -160,6 +160,19 @@ TEST(ProgressPrompt, LeavesTheScreenWithItsChildTheMomentItIsClosed) {
     EXPECT_EQ(dlg.childShown, 0);
 }
 
+TEST(ProgressPrompt, ACloseBeforeItsWindowExistsEndsItAsItStarts) {
+    // The job can end before the prompt is shown, also when its picture cannot be
+    // drawn (here: no size to draw it at).
+    for (const float scale : {1.0f, 0.0f}) {
+        SCOPED_TRACE(scale);
+        CExecutePromptDlg dlg;
+        dlg.m_fScale = scale;
+        dlg.SetText(L"");
+        dlg.Close();
+        EXPECT_EQ(RunWithDriver(dlg, [] {}, 3000), IDOK);
+    }
+}
+
 TEST(Prompt, SizeAndModeOneReturnsOkFromTheCentredButton) {
     const float s = win::ScreenScale();
     CPromptDlg dlg;

@@ -113,8 +113,8 @@ TEST(RepairFolderRule, FoldersCmdCanEnterUnchanged)
         {L"C:\\x\\%OS%", false},
         {L"C:\\100%", false},
         {L"C:\\%", false},
-        {L"C:\\a!b!c", false},
-        {L"C:\\a!", false},
+        {L"C:\\a!b!c", true},
+        {L"C:\\a!OS!", true},
         {L"\\\\server\\share\\tool", false},
         {L"\\\\?\\C:\\tool", false},
         {L"tool", false},
@@ -297,7 +297,8 @@ TEST(HostileFolders, TheFirmwareToolRunsInExactlyItsFolderOrNothingRuns)
     ::GetEnvironmentVariableW(L"OS", os, 64);
     ASSERT_NE(L'\0', os[0]);
     const PlacedTool expanded = PlaceTool(parent / os, "mode=quiet,success");
-    const std::vector<PlacedTool> decoyTools = {inCurrent, onPath, expanded};
+    const PlacedTool delayed = PlaceTool(parent / (L"a" + std::wstring(os) + L"b"), "mode=quiet,success");
+    const std::vector<PlacedTool> decoyTools = {inCurrent, onPath, expanded, delayed};
     ScopedCurrentFolder current(inCurrent.Lumafwu());
     wchar_t path[8192] = {};
     ::GetEnvironmentVariableW(L"PATH", path, 8192);
@@ -319,7 +320,8 @@ TEST(HostileFolders, TheFirmwareToolRunsInExactlyItsFolderOrNothingRuns)
         {parent / L"a;b,c=d 'q' `t`", Runs, true},
         {parent / L"100%", Refused, true},
         {parent / L"%OS%", Refused, true},
-        {parent / L"a!b!c", Refused, true},
+        {parent / L"a!b!c", Runs, true},
+        {parent / L"a!OS!b", Runs, true},
         {longest, Runs, true},
         {tooLong, Refused, true},
         {parent / L"no firmware tool", NoTool, false},
@@ -375,6 +377,13 @@ TEST(HostileFolders, TheFirmwareToolRunsInExactlyItsFolderOrNothingRuns)
     EXPECT_FALSE(expanded.Ran().empty()) << Utf8(output);
     ASSERT_EQ(1, RunCommand(BuildRepairCommand(parent / L"no firmware tool"), output));
     EXPECT_FALSE(onPath.Ran().empty()) << Utf8(output);
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    gd::Process withDelayedExpansion;
+    ASSERT_TRUE(withDelayedExpansion.Start(std::wstring(system) + L"\\cmd.exe",
+                                           L"/D /V:ON /C " + BuildRepairCommand(parent / L"a!OS!b")));
+    ASSERT_TRUE(withDelayedExpansion.Wait(30000));
+    EXPECT_FALSE(delayed.Ran().empty());
 }
 
 namespace {

@@ -104,9 +104,9 @@ TEST(ChunkDecoder, ALeadByteAtTheVeryEndIsStillDelivered)
 
 TEST(CommandRunner, CommandLineFormatAndBufferLimit)
 {
-    EXPECT_EQ(L"cmd /D /C cd /d \"C:\\a b\\LUMAFWU\" & LUMAFWU.exe /s",
+    EXPECT_EQ(L"cmd /D /V:OFF /C cd /d \"C:\\a b\\LUMAFWU\" & LUMAFWU.exe /s",
               BuildCommandLine(BuildRepairCommand(L"C:\\a b")));
-    const size_t prefix = std::wstring(L"cmd /D /C ").size();
+    const size_t prefix = std::wstring(L"cmd /D /V:OFF /C ").size();
     EXPECT_EQ(kCommandLineChars - 1, BuildCommandLine(std::wstring(kCommandLineChars - 1 - prefix, L'x')).size());
     EXPECT_TRUE(BuildCommandLine(std::wstring(kCommandLineChars - prefix, L'x')).empty());
 }
@@ -165,14 +165,22 @@ TEST(CommandRunner, GbkCharacterAcrossTheReadBoundary)
     if (::GetACP() != 936)
         GTEST_SKIP() << "needs a system whose ANSI code page is 936";
     ToolFolder tool("mode=quiet,nolog,gbksplit");
+    const std::wstring whole = std::wstring(4094, L'.') + L"修复成功：灯效正常\r\nend\r\n";
     std::wstring output;
     std::vector<Chunk> chunks;
     ASSERT_EQ(1, RunObserved(BuildRepairCommand(tool.Root()), output, chunks));
-    EXPECT_EQ(std::wstring(4094, L'.') + L"修复成功：灯效正常\r\nend\r\n", output);
+    EXPECT_EQ(whole, output);
     bool split = false;
     for (const Chunk& c : chunks)
         split = split || EndsInsideACharacter(c.bytes, 936);
     EXPECT_TRUE(split) << "no chunk ended inside a character, so the case was not exercised";
+
+    // The same split between the kept first chunk and the rest.
+    std::wstring kept, rest;
+    ASSERT_EQ(1, RunCommandLimited(BuildRepairCommand(tool.Root()), kept, 1,
+                                   [&rest](const std::wstring& text) { rest += text; }));
+    EXPECT_EQ(std::wstring(4094, L'.'), kept);
+    EXPECT_EQ(whole, kept + rest);
 }
 
 TEST(CommandRunner, MissingCommandGivesCmdErrorText)
@@ -227,7 +235,7 @@ TEST(CommandRunner, TooLongCommandIsRefusedNotCut)
     // The padding sits before the tool: a command cut short would never reach it.
     const std::wstring head = L"cd /d \"" + tool.Lumafwu() + L"\" & set ORV_PAD=";
     const std::wstring tail = L" & LUMAFWU.exe /s";
-    const size_t fits = kCommandLineChars - 1 - std::wstring(L"cmd /D /C ").size();
+    const size_t fits = kCommandLineChars - 1 - std::wstring(L"cmd /D /V:OFF /C ").size();
 
     std::wstring output = L"kept";
     EXPECT_EQ(0, RunCommand(head + std::wstring(fits + 1 - head.size() - tail.size(), L'p') + tail, output));

@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "repair/LUMAFWUChildDlg.h"
@@ -61,4 +63,38 @@ TEST(Panel, LanguageAndEnglishOutcomeText) {
     const std::wstring failed = CLUMAFWUChildDlg::EnglishOutcomeText(2, L"");
     EXPECT_FALSE(failed.empty());
     EXPECT_EQ(failed.rfind(L"Failed", 0), 0u);
+}
+
+TEST(RepairGate, TheThreadFollowsTheBoxThroughTheWindowsAlone) {
+    // Runs the thread while this thread, which owns the windows, takes its calls.
+    const auto gateOn = [](HWND agreement, HWND repair) {
+        HANDLE thread = ::CreateThread(nullptr, 0, &GateRepairButtonThreadProc, new RepairGate{agreement, repair}, 0,
+                                       nullptr);
+        if (!thread) return false;
+        DWORD r = 0;
+        while ((r = ::MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE)) == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        ::CloseHandle(thread);
+        return r == WAIT_OBJECT_0;
+    };
+    const struct {
+        WPARAM check;
+        bool enabledBefore;
+        bool enabledAfter;
+    } cases[] = {{BST_UNCHECKED, true, false}, {BST_CHECKED, false, true}, {BST_CHECKED, true, true}};
+    for (const auto& c : cases) {
+        HWND box = ::CreateWindowExW(0, L"BUTTON", L"", BS_AUTOCHECKBOX, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+        HWND button = ::CreateWindowExW(0, L"BUTTON", L"", BS_PUSHBUTTON, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(box && button);
+        ::SendMessageW(box, BM_SETCHECK, c.check, 0);
+        ::EnableWindow(button, c.enabledBefore);
+        EXPECT_TRUE(gateOn(box, button));
+        EXPECT_EQ(c.enabledAfter, ::IsWindowEnabled(button) != FALSE) << c.check;
+        ::DestroyWindow(box);
+        ::DestroyWindow(button);
+        // The panel and its windows gone before the thread runs: it ends all the same.
+        EXPECT_TRUE(gateOn(box, button));
+    }
 }

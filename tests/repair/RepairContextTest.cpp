@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -164,6 +165,7 @@ struct RunCase {
     std::optional<RepairRecord> record;
     const wchar_t* resultExact;  // null: see resultContains
     const wchar_t* resultContains;
+    bool outOfMemory = false;  // the worker fails by exception as it starts
 };
 
 const wchar_t kSuccessLog[] =
@@ -195,6 +197,8 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
         {"exit code ignored", "mode=quiet,success,exit:5", true, nullptr, REPAIR_SUCCESS, std::nullopt, kSuccessLog,
          nullptr},
         {"no LUMAFWU folder", "", false, nullptr, REPAIR_FAILED, RepairRecord::LogReadFailed, L"", nullptr},
+        {"worker out of memory", "mode=quiet,success", false, nullptr, REPAIR_FAILED, RepairRecord::CommandFailed, L"",
+         nullptr, true},
     };
     const int language = SystemLanguage();
     const DWORD mainThread = ::GetCurrentThreadId();
@@ -211,6 +215,8 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
         ASSERT_EQ(1, context.SetPanelWindow(panel.Hwnd()));
         context.SetToolFolderForTest(tool.Root());
         context.SetLogForTest(&log);
+        if (c.outOfMemory)
+            context.SetFaultForTest([] { throw std::bad_alloc(); });
 
         bool recordBeforePromptClosed = false;
         std::wstring resultSeenByPanel;

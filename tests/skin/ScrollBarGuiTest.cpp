@@ -449,6 +449,15 @@ TEST_F(ScrollBarTest, MovingOffTheHeldArrowPausesAndComingBackResumes) {
     EXPECT_TRUE(gd::WaitFor([&] { return Count(SB_LINEDOWN) >= stillPaused + 3; }, 1500));
     EXPECT_GT(HostPos(), pos);
     EXPECT_EQ(bar().GetState().nPos, HostPos());
+
+    // Another window takes the mouse while the button is still down: the repeat ends
+    // there, far from the end of the text.
+    ::SetCapture(dlg_->GetSafeHwnd());
+    EXPECT_EQ(bar().GetPressedPart(), sc::kNoPart);
+    EXPECT_TRUE(WaitQuiet(SB_LINEDOWN, 450, 2000));
+    EXPECT_LT(HostPos(), LastPos() - 1);
+    EXPECT_TRUE(WaitShows(bar(), SB_LINEDOWN, 0));
+    ::ReleaseCapture();
     gd::ButtonUp();
 }
 
@@ -530,6 +539,25 @@ TEST_F(ScrollBarTest, DraggingTheThumbClampsAndReleaseSendsTheLastTrackedPositio
     // Back at the top, released away from the pointer: the normal look.
     EXPECT_EQ(b.GetPartRect(SB_THUMBTRACK).top, kCell);
     EXPECT_TRUE(gd::WaitFor([&] { return ShowsThumb(b, 0); }, 1500));
+
+    // Another window takes the mouse in the middle of a drag: the drag ends where it
+    // got to, and later moves no longer drag.
+    grip = PartCentre(b, SB_THUMBTRACK);
+    gd::MoveTo(grip.x, grip.y);
+    gd::ButtonDown();
+    gd::MoveTo(grip.x, grip.y + 40);
+    ASSERT_TRUE(gd::WaitFor([&] { return b.GetState().nTrackPos > 0; }, 1000));
+    const int reached = b.GetState().nTrackPos;
+    ::SetCapture(dlg_->GetSafeHwnd());
+    EXPECT_FALSE(b.IsDragging());
+    ASSERT_EQ(Count(SB_THUMBPOSITION), 3u);
+    EXPECT_EQ(Records(WM_VSCROLL, SB_THUMBPOSITION).back().pos, reached);
+    EXPECT_EQ(b.GetState().nPos, HostPos());
+    const size_t tracksBefore = Count(SB_THUMBTRACK);
+    gd::MoveTo(grip.x, grip.y + 80);
+    EXPECT_FALSE(gd::WaitFor([&] { return Count(SB_THUMBTRACK) != tracksBefore; }, 400));
+    ::ReleaseCapture();
+    gd::ButtonUp();
 }
 
 TEST_F(ScrollBarTest, TextThatFitsGivesADisabledBarWithoutThumbOrCorner) {
