@@ -1,6 +1,7 @@
 // Every call of the delivered executables reaches its function: no instruction reads an
 // import slot that the loader leaves empty, and each delay-load slot first leads to
-// the thunk that loads its library.
+// the thunk that loads its library. And the executables load on Windows 7 SP1 without
+// updates, so that the user there sees the tool's own "unsupported system" prompt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,6 +31,36 @@ bool ReadsDelaySlotOf(const support::PeImage& image, const std::string& function
     return false;
 }
 
+// Functions and libraries that an unpatched Windows 7 SP1 lacks, of those a MinGW-w64
+// program can come to import (KB2533623 brought the first three).
+const char* const kNewerThanWindows7[] = {
+    "SetDefaultDllDirectories", "AddDllDirectory", "RemoveDllDirectory", "GetSystemTimePreciseAsFileTime",
+    "GetCurrentThreadStackLimits", "CreateFile2", "CopyFile2", "SetThreadDescription", "GetThreadDescription",
+    "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll", "GetOverlappedResultEx", "PrefetchVirtualMemory",
+    "SetProcessMitigationPolicy", "GetProcessMitigationPolicy", "GetDpiForWindow", "GetDpiForSystem",
+    "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext", "AdjustWindowRectExForDpi",
+    "GetSystemMetricsForDpi", "EnableNonClientDpiScaling",
+};
+
+// The static imports an unpatched Windows 7 SP1 cannot resolve, one a line.
+std::string ImportsNewerThanWindows7(const support::PeImage& image)
+{
+    std::string found;
+    for (const std::string& library : image.ImportedLibraries()) {
+        if (library.rfind("api-ms-", 0) == 0 || library.rfind("ext-ms-", 0) == 0 || library == "ucrtbase.dll")
+            found += library + "\n";
+    }
+    for (const support::ImportSlot& s : image.Slots()) {
+        if (s.delayed)
+            continue;
+        for (const char* name : kNewerThanWindows7) {
+            if (s.function == name)
+                found += s.library + "!" + s.function + "\n";
+        }
+    }
+    return found;
+}
+
 void ExpectEveryCallFilled(const std::wstring& path, bool is64)
 {
     SCOPED_TRACE(guidriver::Utf8(path));
@@ -41,6 +72,7 @@ void ExpectEveryCallFilled(const std::wstring& path, bool is64)
     EXPECT_TRUE(ReadsDelaySlotOf(image, "InitCommonControlsEx"));
     EXPECT_TRUE(ReadsDelaySlotOf(image, "_TrackMouseEvent"));
     EXPECT_EQ("", Lines(support::UnfilledSlotReads(image)));
+    EXPECT_EQ("", ImportsNewerThanWindows7(image));
 }
 
 }  // namespace
@@ -51,12 +83,14 @@ TEST(ImportSlots, EveryCallOfTheDeliveredToolsReachesItsFunction)
     ExpectEveryCallFilled(guidriver::EnvPath(L"ORV_I686_DIST") + L"\\FastMendLUMAFWU.exe", false);
 }
 
-// The same call linked against the delay library exactly as the toolchain's dlltool
-// writes it: the i686 linker drops the thunk and the slot stays zero.
-TEST(ImportSlots, TheCheckFindsTheEmptySlotOfAnUnmendedDelayLibrary)
+// A call linked against the delay library exactly as the toolchain's dlltool writes it
+// (the i686 linker drops the thunk and the slot stays zero), and a static import of a
+// function Windows 7 gained only with an update.
+TEST(ImportSlots, TheChecksFindTheFaultsOfAProgramLinkedTheOldWay)
 {
     const support::PeImage image(guidriver::EnvPath(L"ORV_BUILD") + L"\\tests\\delay_fixture\\unmended.exe");
     ASSERT_TRUE(image.Ok());
     const std::string faults = Lines(support::UnfilledSlotReads(image));
     EXPECT_NE(std::string::npos, faults.find("delay slot of InitCommonControlsEx")) << faults;
+    EXPECT_EQ("kernel32.dll!SetDefaultDllDirectories\n", ImportsNewerThanWindows7(image));
 }
