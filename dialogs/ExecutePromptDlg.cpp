@@ -1,6 +1,6 @@
 #include "dialogs/ExecutePromptDlg.h"
 
-#include "repair/Messages.h"
+#include "dialogs/Messages.h"
 #include "res/resource.h"
 #include "win/Scale.h"
 
@@ -78,8 +78,15 @@ BOOL CExecutePromptDlg::OnInitDialog() {
         child->SetText(m_strText);
         CreateChild(child, IDD_PROGRESS_CHILD);
     }
+    // A job that is done already gets no notice: then it ends here.
+    if (m_ticket && !m_ticket->NotifyWhenDone(m_hWnd, WM_EXECUTE_PROMPT_CLOSE)) m_bClosePending = true;
     if (m_bClosePending) Close();
     return TRUE;
+}
+
+void CExecutePromptDlg::OnDestroy() {
+    if (m_ticket) m_ticket->NotifyWhenDone(nullptr, 0);
+    CLayeredBackDlg::OnDestroy();
 }
 
 void CExecutePromptDlg::Close() {

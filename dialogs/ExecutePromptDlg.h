@@ -1,8 +1,10 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "dialogs/DialogPair.h"
 #include "skin/DrawStateInfoStatic.h"
+#include "win/JobThread.h"
 
 // The progress prompt: a status line with growing dots over a small layered
 // picture, shown modally while a job runs on another thread. Only
@@ -35,6 +37,8 @@ public:
     // Ends the prompt: at once when it runs, or as soon as it starts when the job
     // finished before the prompt's window existed.
     void Close();
+    // Ends the prompt when the job is done, from whichever thread finishes it.
+    void CloseWhenDone(std::shared_ptr<win::CJobTicket> ticket) { m_ticket = std::move(ticket); }
 
     // Where the back goes over its owner's window rectangle: centred
     // horizontally, 20 design pixels above the owner's middle.
@@ -47,8 +51,10 @@ protected:
     // caller back its window, and with it a second start, while the job still runs.
     void OnCancel() override {}
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnDestroy() override;
 
 private:
     std::wstring m_strText;
     bool m_bClosePending = false;
+    std::shared_ptr<win::CJobTicket> m_ticket;
 };

@@ -3,11 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/ExecutePromptDlg.h"
+#include "dialogs/JobWait.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
-#include "repair/FeedbackLibrary.h"
-#include "repair/Messages.h"
 #include "res/resource.h"
 #include "win/Scale.h"
 
@@ -24,30 +22,9 @@ constexpr int kButtonWidth = 266, kButtonHeight = 60, kButtonPitch = 80, kHitMar
 
 const wchar_t kTitle[] = L"Orvane 2020灯效闪烁修复工具";
 const wchar_t kCleaningNotice[] = L"正在清理临时文件，请稍等";
+const wchar_t kOpeningNotice[] = L"正在打开网页，请稍等";
 
 const RECT kButtonSources[3] = {{67, 154, 333, 214}, {67, 234, 333, 294}, {67, 314, 333, 374}};
-
-// What one answer thread needs; the thread owns it. The child is reached by its
-// window only, so a dialog that is gone meanwhile is simply not found.
-struct AnswerJob {
-    HWND child;
-    const CFeedbackLibrary* library;
-    int code;
-};
-
-DWORD CALLBACK AnswerThreadProc(LPVOID param) {
-    std::unique_ptr<AnswerJob> job(static_cast<AnswerJob*>(param));
-    try {
-        if (job->library) {
-            const std::wstring time = MakeFeedbackTimeText();
-            job->library->CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, job->code, time.c_str());
-            job->library->FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion);
-        }
-    } catch (...) {
-    }
-    ::SendMessageW(job->child, CProblemSolvingFeedbackChildDlg::WM_FEEDBACK_ANSWERED, 0, 0);
-    return 1;
-}
 
 RECT RectAt(int left, int top, int width, int height) { return RECT{left, top, left + width, top + height}; }
 
@@ -84,12 +61,8 @@ FeedbackLayout ComputeFeedbackLayout(const RECT& c, float s) {
 
 // ---- child ----
 
-CProblemSolvingFeedbackChildDlg::CreateThreadFn CProblemSolvingFeedbackChildDlg::s_pfnCreateThread = &::CreateThread;
-
 CProblemSolvingFeedbackChildDlg::CProblemSolvingFeedbackChildDlg()
     : CLayeredChildDlg(IDD_FEEDBACK_CHILD, nullptr, kStripHeight, kStripExcludeRight) {}
-
-CProblemSolvingFeedbackChildDlg::~CProblemSolvingFeedbackChildDlg() { delete m_pExecutePrompt; }
 
 void CProblemSolvingFeedbackChildDlg::DoDataExchange() {
     m_btnMoreSolutions.SubclassDlgItem(IDC_MORE_SOLUTIONS, this);
@@ -144,72 +117,32 @@ BOOL CProblemSolvingFeedbackChildDlg::OnCommand(WPARAM wp, LPARAM) {
         if (m_btnUnsolved.IsCursorInButton()) Answer(kFeedbackAnswerUnsolved, L"创建反馈未解决线程失败");
         return TRUE;
     case IDC_MORE_SOLUTIONS:
-        if (m_pFeedbackLibrary) m_pFeedbackLibrary->OpenUrl(kKnowledgeBaseRootUrl);
+        if (m_calls.thread && m_calls.moreSolutions) {
+            RunWithProgress(*m_calls.thread, m_calls.moreSolutions, nullptr, kOpeningNotice, m_fScale);
+        }
         return TRUE;
     default:
         return FALSE;
     }
 }
 
-void CProblemSolvingFeedbackChildDlg::Answer(int code, const wchar_t* threadFailureText) {
+void CProblemSolvingFeedbackChildDlg::Answer(int code, const wchar_t* failureText) {
     // One answer per dialog: a second press while the first is reported would
-    // replace the prompt that is still running.
+    // report twice.
     if (m_bAnswering) return;
     m_bAnswering = true;
-    m_bAnswered = false;
-    auto* job = new AnswerJob{m_hWnd, m_pFeedbackLibrary, code};
-    HANDLE thread = s_pfnCreateThread(nullptr, 0, &AnswerThreadProc, job, 0, nullptr);
-    if (!thread) {
-        delete job;
-        m_bAnswering = false;
-        CLogSave::GetInstance()->WriteLog(Gbk(threadFailureText), ToolLogName(), true);
-        return;
-    }
-    ::CloseHandle(thread);
-
-    delete m_pExecutePrompt;
-    m_pExecutePrompt = nullptr;
-    // The report may already be back (and the dialog closing): no prompt then.
-    if (m_bAnswered) return;
-    m_pExecutePrompt = new CExecutePromptDlg();
-    m_pExecutePrompt->SetText(kCleaningNotice);
-    m_pExecutePrompt->m_fScale = m_fScale;
-    SetTimer(TIMER_PATIENCE, m_nPatienceMs);
-    m_pExecutePrompt->DoModal();
-}
-
-void CProblemSolvingFeedbackChildDlg::OnTimer(UINT_PTR id) {
-    if (id == TIMER_PATIENCE) {
-        // The library has not answered for too long: close without its answer.
-        KillTimer(TIMER_PATIENCE);
-        OnAnswered();
-        return;
-    }
-    CLayeredChildDlg::OnTimer(id);
-}
-
-void CProblemSolvingFeedbackChildDlg::OnAnswered() {
-    if (m_bAnswered) return;
-    m_bAnswered = true;
-    KillTimer(TIMER_PATIENCE);
-    // Decided here, on the window's own thread, so that the prompt is closed
-    // exactly once whether it runs already, is being created or never started.
-    if (m_pExecutePrompt && m_pExecutePrompt->IsModal()) {
-        if (m_pExecutePrompt->GetSafeHwnd()) {
-            m_pExecutePrompt->SendMessage(WM_EXECUTE_PROMPT_CLOSE);
-        } else {
-            m_pExecutePrompt->EndDialog(IDOK);
+    if (m_calls.thread && m_calls.answer) {
+        bool failed = false;
+        const std::function<int(int)> answer = m_calls.answer;
+        RunWithProgress(*m_calls.thread, [answer, code] { return answer(code); }, nullptr, kCleaningNotice, m_fScale,
+                        &failed);
+        if (failed) {
+            m_bAnswering = false;
+            CLogSave::GetInstance()->WriteLog(Gbk(failureText), ToolLogName(), true);
+            return;
         }
     }
     ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
-}
-
-LRESULT CProblemSolvingFeedbackChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_FEEDBACK_ANSWERED) {
-        OnAnswered();
-        return 0;
-    }
-    return CLayeredChildDlg::WindowProc(msg, wp, lp);
 }
 
 void CProblemSolvingFeedbackChildDlg::OnDestroy() {
@@ -218,8 +151,6 @@ void CProblemSolvingFeedbackChildDlg::OnDestroy() {
     m_btnSolved.ReleaseImages();
     m_btnUnsolved.ReleaseImages();
     m_btnMoreSolutions.ReleaseImages();
-    delete m_pExecutePrompt;
-    m_pExecutePrompt = nullptr;
 }
 
 // ---- back ----
@@ -236,8 +167,7 @@ BOOL CProblemSolvingFeedbackDlg::OnInitDialog() {
 
     auto* child = new CProblemSolvingFeedbackChildDlg();
     child->m_fScale = s;
-    child->m_pFeedbackLibrary = m_pFeedbackLibrary;
-    child->m_nPatienceMs = m_nPatienceMs;
+    child->m_calls = m_calls;
     CreateChild(child, IDD_FEEDBACK_CHILD);
     // Not moved here: the dialog is centred over its owner after initialisation,
     // and the back's move carries the child along.

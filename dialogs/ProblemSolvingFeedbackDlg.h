@@ -1,16 +1,23 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+
 #include "dialogs/DialogPair.h"
-#include "repair/FeedbackLibrary.h"
 #include "skin/ImageButton.h"
 #include "skin/PngButton.h"
-
-class CExecutePromptDlg;
+#include "win/JobThread.h"
 
 // Asks on closing whether the problem was solved and hands the answer to the
-// feedback library on a thread of its own while a progress prompt shows; then
+// feedback library on the library's thread while a progress prompt shows; then
 // closes itself. DoModal's result carries nothing.
+
+// What the dialog asks of the feedback library; both run on `thread`.
+struct FeedbackCalls {
+    win::CJobThread* thread = nullptr;
+    std::function<int(int code)> answer;  // reports an answer code, then shows the question page
+    std::function<int()> moreSolutions;   // opens the knowledge base
+};
 
 // Answer codes of the feedback library.
 constexpr int kFeedbackAnswerSolved = 1;
@@ -31,20 +38,9 @@ FeedbackLayout ComputeFeedbackLayout(const RECT& client, float scale);
 
 class CProblemSolvingFeedbackChildDlg : public CLayeredChildDlg {
 public:
-    // Sent by an answer thread once the library calls have returned.
-    static constexpr UINT WM_FEEDBACK_ANSWERED = WM_USER + 540;
-
-    // How answer threads are started; tests put a failing or a finish-first
-    // version in its place.
-    using CreateThreadFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
-                                           LPDWORD);
-    static CreateThreadFn s_pfnCreateThread;
-
     CProblemSolvingFeedbackChildDlg();
-    ~CProblemSolvingFeedbackChildDlg() override;
 
-    CFeedbackLibrary* m_pFeedbackLibrary = nullptr;
-    UINT m_nPatienceMs = kFeedbackPatienceMs;
+    FeedbackCalls m_calls;
 
     CPngButton m_btnClose;
     CImageButton m_btnSolved;
@@ -57,36 +53,27 @@ protected:
     void Layout(bool first) override;
     BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void OnDestroy() override;
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
-    void OnTimer(UINT_PTR id) override;
 
 private:
-    static constexpr UINT_PTR TIMER_PATIENCE = 41;
-    // Starts the answer thread and shows the progress prompt until it reports.
-    void Answer(int code, const wchar_t* threadFailureText);
-    // The thread is done (or taking too long): closes the prompt if it runs, then
-    // the dialog. Only the first call counts.
-    void OnAnswered();
+    // Reports the answer on the library's thread, with the progress prompt while it
+    // takes, then closes the dialog. When the report cannot be queued, the failure is
+    // logged and the dialog stays open.
+    void Answer(int code, const wchar_t* failureText);
 
-    CExecutePromptDlg* m_pExecutePrompt = nullptr;
     bool m_bAnswering = false;
-    bool m_bAnswered = false;
 };
 
 class CProblemSolvingFeedbackDlg : public CLayeredBackDlg {
 public:
     explicit CProblemSolvingFeedbackDlg(CWnd* parent = nullptr);
 
-    // Not owned; may be null, and then nothing is reported.
-    void SetFeedbackLibrary(CFeedbackLibrary* library) { m_pFeedbackLibrary = library; }
-    // How long the answer may take before the dialog closes without it.
-    void SetPatience(UINT ms) { m_nPatienceMs = ms; }
+    // Without a thread nothing is reported.
+    void SetFeedbackCalls(const FeedbackCalls& calls) { m_calls = calls; }
     CProblemSolvingFeedbackChildDlg* Child() const { return static_cast<CProblemSolvingFeedbackChildDlg*>(m_pChild); }
 
 protected:
     BOOL OnInitDialog() override;
 
 private:
-    CFeedbackLibrary* m_pFeedbackLibrary = nullptr;
-    UINT m_nPatienceMs = kFeedbackPatienceMs;
+    FeedbackCalls m_calls;
 };

@@ -1,6 +1,6 @@
 #include "dialogs/PromptDlg.h"
 
-#include "repair/Messages.h"
+#include "dialogs/Messages.h"
 #include "res/resource.h"
 #include "win/Scale.h"
 

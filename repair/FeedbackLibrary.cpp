@@ -51,8 +51,8 @@ int CFeedbackLibrary::Load(const std::wstring& folder)
     if (folder.empty())
         return 0;
     const std::wstring path = folder + L"\\" + kFeedbackLibraryFileName;
-    // The full path names the library itself; its own dependencies come from System32
-    // only, never from the tool's folder, wherever the system can restrict them.
+    // The full path names the library itself; the libraries it ships beside itself load
+    // from there, system libraries only from the system folder.
     HMODULE module = win::LoadLibraryAt(path);
     if (!module)
         return 0;
@@ -63,9 +63,18 @@ int CFeedbackLibrary::Load(const std::wstring& folder)
         if (!procs[i])
             return 0;
     }
+    if (!m_thread.Start())
+        return 0;
     for (int i = 0; i < kEntryPointCount; ++i)
         m_procs[i] = procs[i];
     return 1;
+}
+
+CFeedbackLibrary& CFeedbackLibrary::ForProcess()
+{
+    // Jobs on the library's thread may still use it while the process ends.
+    static CFeedbackLibrary* const library = new CFeedbackLibrary();
+    return *library;
 }
 
 int CFeedbackLibrary::IsLoaded() const
@@ -102,4 +111,18 @@ int CFeedbackLibrary::CustomerFeedbackEx(const wchar_t* toolId, const wchar_t* v
                                          const wchar_t* timeText) const
 {
     return IsLoaded() ? Entry<CustomerFeedbackExProc>(kCustomerFeedbackEx)(toolId, version, code, timeText) : 0;
+}
+
+FeedbackCalls FeedbackCallsFor(CFeedbackLibrary& library)
+{
+    const CFeedbackLibrary* bound = &library;
+    FeedbackCalls calls;
+    calls.thread = &library.Thread();
+    calls.answer = [bound](int code) {
+        const std::wstring time = MakeFeedbackTimeText();
+        bound->CustomerFeedbackEx(kFeedbackToolId, kFeedbackToolVersion, code, time.c_str());
+        return bound->FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion);
+    };
+    calls.moreSolutions = [bound] { return bound->OpenUrl(kKnowledgeBaseRootUrl); };
+    return calls;
 }

@@ -4,6 +4,9 @@
 #include <ctime>
 #include <string>
 
+#include "dialogs/ProblemSolvingFeedbackDlg.h"
+#include "win/JobThread.h"
+
 // How the tool names itself to the feedback library.
 inline constexpr wchar_t kFeedbackToolId[] = L"10083";
 inline constexpr wchar_t kFeedbackToolVersion[] = L"1.0.0";
@@ -17,17 +20,17 @@ inline constexpr wchar_t kKnowledgeBaseMoreToolsUrl[] = L"https://support.corvel
 
 // The low 32 bits of the seconds since 1970, as a signed decimal.
 std::wstring FormatFeedbackTime(__time64_t seconds);
-// How long the tool waits for one call into the library before it stops waiting (the
-// call's thread is left to finish on its own): a library that never returns must not
-// keep a progress prompt up for good.
-inline constexpr unsigned kFeedbackPatienceMs = 30000;
-
 // The time text for "now" (_time64).
 std::wstring MakeFeedbackTimeText();
 
 // Binding to the maker's feedback library beside the executable. The library is loaded
 // once and never unloaded; every entry point is cdecl, takes UTF-16 strings and
 // returns int. Until Load() has succeeded the callers call nothing and return 0.
+//
+// A loaded library gets a thread of its own for the life of the process (Thread()),
+// and the tool makes every call there, one at a time and in order: whatever the
+// library keeps on its calling thread (windows, timers, COM, thread-local state) lives
+// on between calls.
 class CFeedbackLibrary
 {
 public:
@@ -68,6 +71,12 @@ public:
     int Load(const std::wstring& folder);
     int IsLoaded() const;
 
+    // The binding the tool uses: one for the process, never destroyed, as the library
+    // and its thread are never unloaded or stopped.
+    static CFeedbackLibrary& ForProcess();
+    // The library's thread; running once Load() has succeeded.
+    win::CJobThread& Thread() { return m_thread; }
+
     int InitFreedbackDll() const;
     int GetToolIsNewVersion(const wchar_t* toolId, const wchar_t* version) const;
     int OpenToolDownUrl() const;
@@ -84,4 +93,9 @@ private:
 
     HMODULE m_hModule;
     FARPROC m_procs[kEntryPointCount];
+    win::CJobThread m_thread;
 };
+
+// The feedback dialog's calls into this library, made on its thread: an answer is
+// reported with the current time, then the question page opens.
+FeedbackCalls FeedbackCallsFor(CFeedbackLibrary& library);

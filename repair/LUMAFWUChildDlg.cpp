@@ -4,12 +4,13 @@
 #include <memory>
 #include <new>
 
+#include "dialogs/JobWait.h"
+#include "dialogs/Messages.h"
 #include "dialogs/ProblemSolvingFeedbackDlg.h"
 #include "dialogs/PromptDlg.h"
 #include "dialogs/TooltipDlg.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
-#include "repair/Messages.h"
 #include "repair/SystemVersion.h"
 #include "res/resource.h"
 #include "skin/PngResource.h"
@@ -23,9 +24,6 @@ const wchar_t kInitFailedZh[] = L"工具初始化失败";
 const wchar_t kInitFailedEn[] = L"failed to build work enviroment.";
 const wchar_t kAgreeText[] = L"同意《Corvel服务工具使用许可协议》";
 const wchar_t kFeedbackText[] = L"反馈问题";
-
-// A call into the feedback library taking longer than this gets a progress prompt.
-constexpr DWORD kLibraryGraceMs = 300;
 
 void Place(CWnd& w, const RECT& r) { w.MoveWindow(r, TRUE); }
 
@@ -200,10 +198,6 @@ void CLUMAFWUChildDlg::OnTimer(UINT_PTR id) {
     } else if (id == TIMER_VERSIONCHECK) {
         KillTimer(TIMER_VERSIONCHECK);
         CheckNewVersion();
-    } else if (id == TIMER_LIBRARY_PATIENCE) {
-        // The library has not answered for too long: stop waiting.
-        KillTimer(TIMER_LIBRARY_PATIENCE);
-        if (m_pLibraryPrompt) m_pLibraryPrompt->Close();
     }
     CLayeredChildDlg::OnTimer(id);
 }
@@ -319,7 +313,7 @@ void CLUMAFWUChildDlg::OnRepair() {
 void CLUMAFWUChildDlg::OnClose() {
     if (m_nLanguage == 1) {
         CProblemSolvingFeedbackDlg dlg;
-        dlg.SetFeedbackLibrary(&m_feedback);
+        dlg.SetFeedbackCalls(FeedbackCallsFor(m_feedback));
         dlg.DoModal();
     } else {
         ReportPlainClose();
@@ -335,97 +329,13 @@ void CLUMAFWUChildDlg::ReportPlainClose() {
         L"正在清理临时文件，请稍等", L"Cleaning up temporary files, please wait");
 }
 
-// Shared by the panel and the call's thread; the last of the two to let go deletes it.
-// The thread reaches the panel by its window only, so a panel that gave up on the call
-// and is gone meanwhile is simply not found.
-struct CLUMAFWUChildDlg::LibraryCall {
-    LONG refs = 2;
-    HWND panel = nullptr;
-    UINT number = 0;
-    const CFeedbackLibrary* library = nullptr;
-    std::function<int(const CFeedbackLibrary&)> call;
-    int result = 0;
-    volatile LONG done = 0;
-
-    void Release() {
-        if (::InterlockedDecrement(&refs) == 0) delete this;
-    }
-};
-
-DWORD WINAPI CLUMAFWUChildDlg::LibraryCallThreadProc(LPVOID param) {
-    auto* job = static_cast<LibraryCall*>(param);
-    try {
-        job->result = job->call(*job->library);
-    } catch (...) {
-        job->result = 0;
-    }
-    ::InterlockedExchange(&job->done, 1);
-    ::SendMessageW(job->panel, WM_LIBRARY_CALL_DONE, job->number, 0);
-    job->Release();
-    return 0;
-}
-
-namespace {
-
-// Waits for a thread while taking the messages other threads send to this one (the
-// thread's last act is such a message). True when the thread ended in time.
-bool WaitTakingSentMessages(HANDLE thread, DWORD timeoutMs) {
-    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        DWORD wait = INFINITE;
-        if (timeoutMs != INFINITE) {
-            const ULONGLONG now = ::GetTickCount64();
-            wait = now >= until ? 0 : static_cast<DWORD>(until - now);
-        }
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE);
-        if (r == WAIT_OBJECT_0) return true;
-        if (r != WAIT_OBJECT_0 + 1) return false;
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
-}  // namespace
-
 int CLUMAFWUChildDlg::CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh,
                                   const wchar_t* en) {
-    auto* job = new LibraryCall();
-    job->panel = m_hWnd;
-    job->number = ++m_nLibraryCalls;
-    job->library = &m_feedback;
-    job->call = std::move(call);
-    HANDLE thread = ::CreateThread(nullptr, 0, &CLUMAFWUChildDlg::LibraryCallThreadProc, job, 0, nullptr);
-    if (!thread) {
-        const int result = job->call(m_feedback);
-        delete job;
-        return result;
-    }
-
-    const UINT outerCall = m_nLibraryCall;
-    CExecutePromptDlg* outerPrompt = m_pLibraryPrompt;
-    m_nLibraryCall = job->number;
-    m_pLibraryPrompt = nullptr;
-    if (!WaitTakingSentMessages(thread, kLibraryGraceMs) && ::InterlockedCompareExchange(&job->done, 0, 0) == 0) {
-        CExecutePromptDlg prompt;
-        prompt.SetText(m_nLanguage == 1 ? zh : en);
-        prompt.m_fScale = m_fScale;
-        m_pLibraryPrompt = &prompt;
-        SetTimer(TIMER_LIBRARY_PATIENCE, kFeedbackPatienceMs);
-        prompt.DoModal();
-        KillTimer(TIMER_LIBRARY_PATIENCE);
-        m_pLibraryPrompt = nullptr;
-    }
-    int result = 0;
-    if (::InterlockedCompareExchange(&job->done, 0, 0) != 0) {
-        // Its last act is a message to this thread.
-        WaitTakingSentMessages(thread, INFINITE);
-        result = job->result;
-    }
-    ::CloseHandle(thread);
-    m_nLibraryCall = outerCall;
-    m_pLibraryPrompt = outerPrompt;
-    job->Release();
-    return result;
+    // The binding lives as long as the process, so the job may hold on to it.
+    const CFeedbackLibrary* library = &m_feedback;
+    return RunWithProgress(
+        m_feedback.Thread(), [library, call = std::move(call)] { return call(*library); }, nullptr,
+        m_nLanguage == 1 ? zh : en, m_fScale);
 }
 
 LRESULT CLUMAFWUChildDlg::OnRepairResult(WPARAM code) {
@@ -459,11 +369,6 @@ LRESULT CLUMAFWUChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_EXECUTE_PROMPT_CLOSE:
         if (m_pExecutePrompt) m_pExecutePrompt->Close();
-        return 1;
-    case WM_LIBRARY_CALL_DONE:
-        // Only the call being waited for closes the prompt; one given up on earlier
-        // may still come back.
-        if (wp != 0 && wp == m_nLibraryCall && m_pLibraryPrompt) m_pLibraryPrompt->Close();
         return 1;
     case WM_REPAIR_RESULT:
         return OnRepairResult(wp);

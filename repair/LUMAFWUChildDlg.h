@@ -40,8 +40,6 @@ public:
 
     static constexpr UINT_PTR TIMER_HOVER = 33;
     static constexpr UINT_PTR TIMER_VERSIONCHECK = 38;
-    // Ends the wait for a library call that does not return.
-    static constexpr UINT_PTR TIMER_LIBRARY_PATIENCE = 39;
 
     // 1 for the Chinese interface (system language 0x0804), else 0.
     static int LanguageFromLangId(LANGID id) { return id == 0x0804 ? 1 : 0; }
@@ -73,19 +71,16 @@ private:
     void OnRepair();
     void OnClose();
     void ReportPlainClose();
-    struct LibraryCall;
-    // Makes one call into the feedback library on a thread of its own, so that a slow
-    // library never freezes the window; when the call takes more than a moment, a
-    // progress prompt with the given text shows until it returns. Returns the call's
-    // result, or 0 for a call given up on after kFeedbackPatienceMs (its thread is left
-    // to finish on its own).
+    // Makes one call into the feedback library on the library's thread and returns its
+    // answer, however long it takes; a slow library never freezes the window, and when
+    // the call takes more than a moment a progress prompt with the given text shows
+    // until it returns.
     int CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh, const wchar_t* en);
     void OnAgreementClicked();
     void AgreementLinkStep(POINT screen);
     void HideViewer();
     void OnHookButtonDown();
     LRESULT OnRepairResult(WPARAM code);
-    static DWORD WINAPI LibraryCallThreadProc(LPVOID param);
 
     RECT m_rcClient{};
     CDrawTextStatic m_stVersion;
@@ -96,12 +91,9 @@ private:
     CCheckBoxBtn m_chkAgree;
     CDrawTextStatic m_stAgreementLink;
     CDrawTextStatic m_stFeedbackLink;
-    CFeedbackLibrary m_feedback;
+    CFeedbackLibrary& m_feedback = CFeedbackLibrary::ForProcess();
     CMouseHook m_hook;
     CRepairContext m_repair;
     CExecutePromptDlg* m_pExecutePrompt = nullptr;
-    UINT m_nLibraryCalls = 0;       // calls made so far: each call's number
-    UINT m_nLibraryCall = 0;        // the call being waited for, 0 when none
-    CExecutePromptDlg* m_pLibraryPrompt = nullptr;
     CTooltipDlg* m_pTooltip = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "repair/MouseHook.h"
 
-#include "repair/Messages.h"
+#include "dialogs/Messages.h"
 
 namespace {
 HWND g_target = nullptr;

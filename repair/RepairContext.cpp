@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "dialogs/Messages.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
 #include "repair/CommandRunner.h"
 #include "repair/ExeFolder.h"
-#include "repair/Messages.h"
 #include "win/Handle.h"
 
 std::string RepairRecordText(RepairRecord record, int language)

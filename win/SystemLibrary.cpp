@@ -1,5 +1,11 @@
 #include "win/SystemLibrary.h"
 
+#include <cwctype>
+#include <set>
+#include <vector>
+
+#include "win/PeImports.h"
+
 namespace win {
 
 namespace {
@@ -44,10 +50,47 @@ HMODULE LoadSystemLibrary(const std::wstring& fileName) {
     return api.loadLibraryEx((folder + L"\\" + fileName).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+namespace {
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring Wide(const std::string& name) {
+    // Import names are ASCII file names.
+    return std::wstring(name.begin(), name.end());
+}
+
+// Loads, from the system folder, every library that `path` or a library shipped beside
+// it imports and that the system folder holds. Once loaded, a library is found by its
+// name, so no copy of it beside `path` is ever looked at.
+void LoadSystemImports(const std::wstring& path, const std::wstring& folder, const std::wstring& system,
+                       std::set<std::wstring>& seen) {
+    for (const std::string& name : ImportedLibraryNames(path)) {
+        std::wstring file = Wide(name);
+        for (wchar_t& c : file) c = static_cast<wchar_t>(::towlower(c));
+        if (!seen.insert(file).second) continue;
+        if (IsFile(system + L"\\" + file)) {
+            LoadSystemLibrary(file);
+        } else if (IsFile(folder + L"\\" + file)) {
+            LoadSystemImports(folder + L"\\" + file, folder, system, seen);
+        }
+    }
+}
+
+}  // namespace
+
 HMODULE LoadLibraryAt(const std::wstring& path) {
     const LoaderApi& api = Api();
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring system = SystemFolder();
+    if (slash == std::wstring::npos || system.empty()) return nullptr;
+    std::set<std::wstring> seen;
+    LoadSystemImports(path, path.substr(0, slash), system, seen);
     return api.loadLibraryEx(path.c_str(), nullptr,
-                             api.setDefaultDllDirectories ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
+                             api.setDefaultDllDirectories ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                                                          : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 LoaderApi SetLoaderApiForTest(const LoaderApi& api) {

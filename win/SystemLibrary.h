@@ -29,9 +29,10 @@ bool RestrictLibrarySearch();
 // imports are looked for there first. Null on failure.
 HMODULE LoadSystemLibrary(const std::wstring& fileName);
 
-// Loads the library at an absolute path. Its own imports come from the system folder
-// only where the system can restrict them; elsewhere from the library's folder and then
-// the system folder (the system's search for a library loaded by its path).
+// Loads the library at an absolute path together with the libraries shipped beside it.
+// Every library it (or one shipped beside it) imports that the system folder holds is
+// loaded from there first, so that a copy planted beside it never stands in for a
+// system library; the rest come from its folder. The system libraries stay loaded.
 HMODULE LoadLibraryAt(const std::wstring& path);
 
 // The system folder without a trailing backslash; empty when unknown.

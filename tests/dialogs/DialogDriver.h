@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "repair/Messages.h"
+#include "dialogs/Messages.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/Dialog.h"
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/Messages.h"
 #include "dialogs/ProblemSolvingFeedbackDlg.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
 #include "repair/FeedbackLibrary.h"
-#include "repair/Messages.h"
 #include "res/resource.h"
 #include "tests/dialogs/DialogDriver.h"
 #include "tests/support/Rects.h"
@@ -41,64 +41,34 @@ LRESULT CALLBACK SpyCallWndProc(int code, WPARAM wp, LPARAM lp) {
     return ::CallNextHookEx(nullptr, code, wp, lp);
 }
 
+// The library's thread posts the close when the job is done.
+LRESULT CALLBACK SpyGetMessage(int code, WPARAM wp, LPARAM lp) {
+    const auto* m = reinterpret_cast<const MSG*>(lp);
+    if (code == HC_ACTION && wp == PM_REMOVE && m->message == WM_EXECUTE_PROMPT_CLOSE) ++g_promptCloses;
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
 // Counts, on the calling thread, the progress prompts shown and the close
 // messages they received.
 class PromptSpy {
 public:
-    PromptSpy() : hook_(::SetWindowsHookExW(WH_CALLWNDPROC, &SpyCallWndProc, nullptr, ::GetCurrentThreadId())) {
+    PromptSpy()
+        : sent_(::SetWindowsHookExW(WH_CALLWNDPROC, &SpyCallWndProc, nullptr, ::GetCurrentThreadId())),
+          posted_(::SetWindowsHookExW(WH_GETMESSAGE, &SpyGetMessage, nullptr, ::GetCurrentThreadId())) {
         g_promptsShown = 0;
         g_promptCloses = 0;
     }
     ~PromptSpy() {
-        if (hook_) ::UnhookWindowsHookEx(hook_);
+        if (sent_) ::UnhookWindowsHookEx(sent_);
+        if (posted_) ::UnhookWindowsHookEx(posted_);
     }
     PromptSpy(const PromptSpy&) = delete;
     PromptSpy& operator=(const PromptSpy&) = delete;
-    bool ok() const { return hook_ != nullptr; }
+    bool ok() const { return sent_ && posted_; }
 
 private:
-    HHOOK hook_;
+    HHOOK sent_, posted_;
 };
-
-// ---- thread creation stand-ins ----
-
-std::atomic<int> g_failuresLeft{0};
-
-HANDLE WINAPI FailingCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
-                                  DWORD flags, LPDWORD id) {
-    if (g_failuresLeft-- > 0) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    return ::CreateThread(sa, stack, start, param, flags, id);
-}
-
-// Returns only after the thread has ended, handling what it sends meanwhile: the
-// report is back before the progress prompt exists.
-HANDLE WINAPI FinishFirstCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start,
-                                      LPVOID param, DWORD flags, LPDWORD id) {
-    HANDLE thread = ::CreateThread(sa, stack, start, param, flags, id);
-    if (!thread) return nullptr;
-    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    return thread;
-}
-
-// Starts the thread as usual and keeps a handle to it, so that a test can wait for a
-// thread the dialog no longer waits for.
-HANDLE g_lastThread = nullptr;
-
-HANDLE WINAPI KeepingCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
-                                  DWORD flags, LPDWORD id) {
-    HANDLE thread = ::CreateThread(sa, stack, start, param, flags, id);
-    if (thread) {
-        ::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), &g_lastThread, 0, FALSE,
-                          DUPLICATE_SAME_ACCESS);
-    }
-    return thread;
-}
 
 // ---- the stand-in library's journal ----
 
@@ -146,10 +116,7 @@ protected:
         ASSERT_EQ(s_loaded, 1) << "the stand-in library did not load from a copy in a temporary folder";
         WriteIni(0);
         ::DeleteFileW(JournalPath().c_str());
-        CProblemSolvingFeedbackChildDlg::s_pfnCreateThread = &::CreateThread;
     }
-
-    void TearDown() override { CProblemSolvingFeedbackChildDlg::s_pfnCreateThread = &::CreateThread; }
 
     // Addresses are journaled but never opened.
     static void WriteIni(int delayMs) {
@@ -263,7 +230,7 @@ TEST_F(FeedbackDialogTest, AnswersReportTheirCodeThenTheQuestionAndClose) {
         PromptSpy spy;
         ASSERT_TRUE(spy.ok());
         CProblemSolvingFeedbackDlg dlg;
-        dlg.SetFeedbackLibrary(s_library);
+        dlg.SetFeedbackCalls(FeedbackCallsFor(*s_library));
         const __time64_t before = _time64(nullptr);
         std::atomic<bool> clicked{false};
         const INT_PTR r = RunWithDriver(dlg, [&] {
@@ -284,7 +251,7 @@ TEST_F(FeedbackDialogTest, AnswersReportTheirCodeThenTheQuestionAndClose) {
 TEST_F(FeedbackDialogTest, TitleSizeAndButtonPlacesAt96Dpi) {
     if (win::ScreenScale() != 1.0f) GTEST_SKIP() << "design sizes are checked at 96 DPI";
     CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetFeedbackCalls(FeedbackCallsFor(*s_library));
     std::atomic<bool> found{false}, backOk{false}, childOk{false}, buttonsOk{false}, closeOk{false}, titleOk{false};
     std::string places;
     const INT_PTR r = RunWithDriver(dlg, [&] {
@@ -322,7 +289,7 @@ TEST_F(FeedbackDialogTest, TitleSizeAndButtonPlacesAt96Dpi) {
 TEST_F(FeedbackDialogTest, RimClicksOnTheAnswersAreIgnoredButNotOnMoreSolutionsOrClose) {
     PromptSpy spy;
     CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetFeedbackCalls(FeedbackCallsFor(*s_library));
     std::atomic<bool> clicked{false}, ignored{false}, urlOpened{false}, stillOpen{false};
     const __time64_t before = _time64(nullptr);
     const INT_PTR r = RunWithDriver(dlg, [&] {
@@ -359,14 +326,14 @@ TEST_F(FeedbackDialogTest, RimClicksOnTheAnswersAreIgnoredButNotOnMoreSolutionsO
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(r, IDCANCEL);
     ExpectReport(Journal(), 3, before, after);
-    EXPECT_EQ(g_promptsShown.load(), 1);
+    EXPECT_EQ(g_promptsShown.load(), 0) << "a report that is back at once needs no prompt";
 }
 
 TEST_F(FeedbackDialogTest, SlowLibraryKeepsThePromptOpenUntilItReturns) {
     WriteIni(2000);
     PromptSpy spy;
     CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetFeedbackCalls(FeedbackCallsFor(*s_library));
     std::atomic<bool> promptShown{false}, textOk{false}, heldOpen{false}, secondPressIgnored{false};
     std::atomic<bool> promptGone{false};
     const __time64_t before = _time64(nullptr);
@@ -407,42 +374,11 @@ TEST_F(FeedbackDialogTest, SlowLibraryKeepsThePromptOpenUntilItReturns) {
     EXPECT_EQ(g_promptCloses.load(), 1) << "the prompt is closed exactly once";
 }
 
-TEST_F(FeedbackDialogTest, LibraryThatDoesNotAnswerInTimeIsNoLongerWaitedFor) {
-    WriteIni(2500);
-    g_lastThread = nullptr;
-    CProblemSolvingFeedbackChildDlg::s_pfnCreateThread = &KeepingCreateThread;
+// A report that is back within a moment shows no progress prompt at all.
+TEST_F(FeedbackDialogTest, AQuickReportClosesWithoutAPrompt) {
     PromptSpy spy;
     CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
-    dlg.SetPatience(800);
-    std::atomic<bool> promptShown{false};
-    const ULONGLONG start = ::GetTickCount64();
-    const INT_PTR r = RunWithDriver(dlg, [&] {
-        HWND child = WaitForChildWith(IDC_SOLVED);
-        if (!child) return;
-        gd::ClickControl(::GetDlgItem(child, IDC_SOLVED));
-        promptShown = FindPrompt(5000) != nullptr;
-    }, 10000);
-    const ULONGLONG closedAfter = ::GetTickCount64() - start;
-    EXPECT_EQ(r, IDCANCEL);
-    EXPECT_TRUE(promptShown);
-    EXPECT_LT(closedAfter, 2500u) << "the dialog waited for the library's report";
-    EXPECT_EQ(g_promptCloses.load(), 1);
-    // The answer thread goes on by itself; when it comes back the dialog is gone and
-    // nothing happens.
-    ASSERT_NE(g_lastThread, nullptr);
-    EXPECT_EQ(::WaitForSingleObject(g_lastThread, 10000), WAIT_OBJECT_0);
-    ::CloseHandle(g_lastThread);
-    g_lastThread = nullptr;
-    EXPECT_EQ(Journal().size(), 2u) << "both calls were still made";
-    EXPECT_EQ(g_promptCloses.load(), 1);
-}
-
-TEST_F(FeedbackDialogTest, ReportBackBeforeThePromptExistsStillClosesWithoutAPrompt) {
-    CProblemSolvingFeedbackChildDlg::s_pfnCreateThread = &FinishFirstCreateThread;
-    PromptSpy spy;
-    CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetFeedbackCalls(FeedbackCallsFor(*s_library));
     const __time64_t before = _time64(nullptr);
     const INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_SOLVED);
@@ -455,14 +391,17 @@ TEST_F(FeedbackDialogTest, ReportBackBeforeThePromptExistsStillClosesWithoutAPro
     EXPECT_EQ(g_promptCloses.load(), 0);
 }
 
-TEST_F(FeedbackDialogTest, FailedThreadCreationIsLoggedAndTheDialogStaysOpen) {
+// The library's thread is not running (it could not be started): each answer is
+// logged as a failure and the dialog stays open.
+TEST_F(FeedbackDialogTest, AnAnswerThatCannotBeQueuedIsLoggedAndTheDialogStaysOpen) {
     const std::wstring log = CLogSave::GetInstance()->GetLogFolder() + FromGbk(ToolLogName());
     ::DeleteFileW(log.c_str());
-    g_failuresLeft = 3;
-    CProblemSolvingFeedbackChildDlg::s_pfnCreateThread = &FailingCreateThread;
+    win::CJobThread notYet;
+    FeedbackCalls calls = FeedbackCallsFor(*s_library);
+    calls.thread = &notYet;
     PromptSpy spy;
     CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetFeedbackCalls(calls);
     struct Case {
         int control;
         const wchar_t* line;
@@ -483,7 +422,8 @@ TEST_F(FeedbackDialogTest, FailedThreadCreationIsLoggedAndTheDialogStaysOpen) {
                 ++logged;
         }
         stayedOpen = !gd::WaitFor([&] { return !::IsWindowVisible(back) || !Journal().empty(); }, 300);
-        // Creation works again: the next press reports and closes.
+        // Once the thread runs, the next press reports and closes.
+        notYet.Start();
         gd::ClickControl(::GetDlgItem(child, IDC_SOLVED));
     });
     const __time64_t after = _time64(nullptr);
@@ -491,7 +431,7 @@ TEST_F(FeedbackDialogTest, FailedThreadCreationIsLoggedAndTheDialogStaysOpen) {
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(r, IDCANCEL);
     ExpectReport(Journal(), 1, before, after);
-    EXPECT_EQ(g_promptsShown.load(), 1) << "no prompt for a failed press";
+    EXPECT_EQ(g_promptsShown.load(), 0) << "no prompt for a failed press, nor for a report back at once";
 
     const std::string text = gd::ReadFileBytes(log);
     size_t at = 0;
@@ -504,7 +444,7 @@ TEST_F(FeedbackDialogTest, FailedThreadCreationIsLoggedAndTheDialogStaysOpen) {
 
 TEST_F(FeedbackDialogTest, EscapeAndEnterDoNothing) {
     CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetFeedbackCalls(FeedbackCallsFor(*s_library));
     std::atomic<bool> stayedOpen{false};
     const INT_PTR r = RunWithDriver(dlg, [&] {
         HWND child = WaitForChildWith(IDC_SOLVED);
@@ -542,7 +482,7 @@ TEST_F(FeedbackDialogTest, WithoutALibraryNothingIsCalledAndAnAnswerStillCloses)
 
 TEST_F(FeedbackDialogTest, Screenshots) {
     CProblemSolvingFeedbackDlg dlg;
-    dlg.SetFeedbackLibrary(s_library);
+    dlg.SetFeedbackCalls(FeedbackCallsFor(*s_library));
     std::atomic<bool> hovered{false};
     std::string scene;  // written by the driver, read after it has ended
     const INT_PTR r = RunWithDriver(dlg, [&] {

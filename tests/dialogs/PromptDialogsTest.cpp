@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "dialogs/ExecutePromptDlg.h"
+#include "dialogs/Messages.h"
 #include "dialogs/PromptDlg.h"
-#include "repair/Messages.h"
 #include "res/resource.h"
 #include "tests/dialogs/DialogDriver.h"
 #include "tools/guidriver/GuiDriver.h"

@@ -233,28 +233,6 @@ TEST(SlowFeedbackLibrary, StartUpAndLinksShowAWaitAndTheWindowKeepsAnswering)
     EXPECT_TRUE(Answers(run.Panel()));
 }
 
-TEST(NeverAnsweringFeedbackLibrary, StartUpGivesUpWithTheFailurePrompt)
-{
-    ToolRun run;
-    ASSERT_TRUE(run.Ready());
-    // The start-up check does not come back for ten minutes.
-    run.SetFeedback("open=0\ndelay_ms=600000\n");
-    ASSERT_TRUE(run.Start());
-    HWND progress = run.WaitForProgress(e2e::kStartTimeoutMs);
-    ASSERT_NE(nullptr, progress);
-    const ULONGLONG shown = ::GetTickCount64();
-    EXPECT_EQ(Chinese() ? L"正在初始化，请稍等" : L"Preparing the tool, please wait",
-              ToolRun::Text(::GetDlgItem(progress, IDC_PROGRESS_TEXT)));
-    HWND prompt = run.WaitForPrompt(kFeedbackPatienceMs + 15000);
-    ASSERT_NE(nullptr, prompt) << "the tool went on waiting for the library";
-    const ULONGLONG waited = ::GetTickCount64() - shown;
-    EXPECT_GE(waited + 1000, kFeedbackPatienceMs);
-    EXPECT_EQ(Chinese() ? kInitFailedZh : kInitFailedEn, ToolRun::PromptText(prompt));
-    ASSERT_TRUE(run.ConfirmPrompt(prompt));
-    ASSERT_TRUE(run.WaitForExit(10000)) << "the tool did not end after its prompt";
-    EXPECT_EQ(0u, run.ExitCode());
-}
-
 TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
 {
     Scratch parent(L"orv hostile e2e ");

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/Messages.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
 #include "repair/CommandRunner.h"
-#include "repair/Messages.h"
 #include "repair/RepairContext.h"
 #include "tests/hardening/HardeningSupport.h"
 #include "tests/log/FixedClock.h"

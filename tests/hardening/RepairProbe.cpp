@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include "dialogs/Messages.h"
 #include "log/LogSave.h"
-#include "repair/Messages.h"
 #include "repair/RepairContext.h"
 #include "tests/log/FixedClock.h"
 #include "tests/repair/SpineSupport.h"

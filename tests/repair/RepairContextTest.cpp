@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "dialogs/Messages.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
 #include "repair/ExeFolder.h"
-#include "repair/Messages.h"
 #include "repair/RepairContext.h"
 #include "tests/log/FixedClock.h"
 #include "tests/repair/SpineSupport.h"

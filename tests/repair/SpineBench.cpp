@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "dialogs/Messages.h"
 #include "log/LogSave.h"
-#include "repair/Messages.h"
 #include "repair/RepairContext.h"
 #include "tests/repair/SpineSupport.h"
 

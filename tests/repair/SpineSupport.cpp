@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "repair/Messages.h"
+#include "dialogs/Messages.h"
 #include "win/Handle.h"
 
 namespace spine_test {

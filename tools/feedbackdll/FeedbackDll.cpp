@@ -6,12 +6,20 @@
 //   init=1|0          result of InitFreedbackDll (default 1)
 //   newversion=N      result of GetToolIsNewVersion (default 0; 3 means "newer exists")
 //   delay_ms=N        time every call takes before it returns (default 0)
+//   init_delay_ms=N   time InitFreedbackDll takes on top of that (default 0)
+//   question_window=1 FeedbackQuestion makes a window on its calling thread whose
+//                     timer, 500 ms later, journals "QuestionTimerFired" and ends it
 //   open=1|0          whether web addresses are really opened (default 1)
 //   browser=PATH      program run as "PATH" "address" instead of the default browser,
 //                     in this folder, and waited for (up to 10 s) so that tests see it
 //
 // Journal lines: the entry point's name, then each argument, separated by tabs, UTF-8.
 // A null string is written as <null>; backslash, tab, CR and LF are escaped.
+// CorvelFeedbackInformation.threads beside it gets a line per call: the entry point's
+// name, a tab and the id of the thread that made the call.
+//
+// Built with ORV_WITH_HELPER, it imports CorvelFeedbackHelper.dll, shipped beside it,
+// as a vendor's library may ship private libraries of its own.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -35,6 +43,8 @@ struct Settings
     int init = 1;
     int newVersion = 0;
     DWORD delayMs = 0;
+    DWORD initDelayMs = 0;
+    int questionWindow = 0;
     int open = 1;
     std::wstring browser;
 };
@@ -99,6 +109,10 @@ void ApplySetting(Settings& settings, const std::wstring& key, const std::wstrin
         settings.newVersion = _wtoi(value.c_str());
     else if (key == L"delay_ms")
         settings.delayMs = static_cast<DWORD>(wcstoul(value.c_str(), NULL, 10));
+    else if (key == L"init_delay_ms")
+        settings.initDelayMs = static_cast<DWORD>(wcstoul(value.c_str(), NULL, 10));
+    else if (key == L"question_window")
+        settings.questionWindow = _wtoi(value.c_str());
     else if (key == L"open")
         settings.open = _wtoi(value.c_str());
     else if (key == L"browser")
@@ -151,14 +165,10 @@ std::wstring Field(int value)
 }
 
 // One whole line per write, flushed, under a lock: calls may come from several threads.
-void Journal(const wchar_t* name, std::initializer_list<std::wstring> args)
+void AppendLine(const wchar_t* fileName, const std::wstring& line)
 {
-    std::wstring line = name;
-    for (const std::wstring& arg : args)
-        line += L"\t" + arg;
-    line += L"\n";
-    const std::string bytes = WideToUtf8(line);
-    const std::wstring path = ModuleFolder() + L"\\CorvelFeedbackInformation.journal";
+    const std::string bytes = WideToUtf8(line + L"\n");
+    const std::wstring path = ModuleFolder() + L"\\" + fileName;
     ::AcquireSRWLockExclusive(&g_journalLock);
     win::UniqueHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
@@ -169,14 +179,48 @@ void Journal(const wchar_t* name, std::initializer_list<std::wstring> args)
     ::ReleaseSRWLockExclusive(&g_journalLock);
 }
 
+void Journal(const wchar_t* name, std::initializer_list<std::wstring> args)
+{
+    std::wstring line = name;
+    for (const std::wstring& arg : args)
+        line += L"\t" + arg;
+    AppendLine(L"CorvelFeedbackInformation.journal", line);
+}
+
 // Journals the call and then takes as long as the settings say.
 Settings Enter(const wchar_t* name, std::initializer_list<std::wstring> args)
 {
     Journal(name, args);
+    AppendLine(L"CorvelFeedbackInformation.threads", std::wstring(name) + L"\t" + std::to_wstring(::GetCurrentThreadId()));
     Settings settings = ReadSettings();
     if (settings.delayMs > 0)
         ::Sleep(settings.delayMs);
     return settings;
+}
+
+LRESULT CALLBACK QuestionWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp)
+{
+    if (message == WM_TIMER) {
+        ::KillTimer(window, wp);
+        Journal(L"QuestionTimerFired", {});
+        ::DestroyWindow(window);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wp, lp);
+}
+
+// A window of the calling thread with a timer, as a library that shows a page of its
+// own keeps one: the timer fires only while that thread lives and serves its messages.
+void OpenQuestionWindow()
+{
+    const wchar_t kClass[] = L"OrvFeedbackQuestion";
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = QuestionWindowProc;
+    wc.hInstance = g_module;
+    wc.lpszClassName = kClass;
+    ::RegisterClassW(&wc);
+    if (HWND window = ::CreateWindowW(kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, g_module, NULL))
+        ::SetTimer(window, 1, 500, NULL);
 }
 
 bool IsWebAddress(const wchar_t* url)
@@ -242,14 +286,27 @@ int OpenAddress(const Settings& settings, const std::wstring& url)
 
 extern "C" {
 
+#ifdef ORV_WITH_HELPER
+__declspec(dllimport) int __cdecl OrvHelperValue();
+#endif
+
 int __cdecl InitFreedbackDll()
 {
-    return Enter(L"InitFreedbackDll", {}).init;
+    const Settings settings = Enter(L"InitFreedbackDll", {});
+    if (settings.initDelayMs > 0)
+        ::Sleep(settings.initDelayMs);
+#ifdef ORV_WITH_HELPER
+    if (OrvHelperValue() != 1)
+        return 0;
+#endif
+    return settings.init;
 }
 
 int __cdecl FeedbackQuestion(const wchar_t* toolId, const wchar_t* version)
 {
     const Settings settings = Enter(L"FeedbackQuestion", {Field(toolId), Field(version)});
+    if (settings.questionWindow)
+        OpenQuestionWindow();
     OpenAddress(settings, std::wstring(kQuestionPage) + L"?toolid=" + PercentEncode(toolId) + L"&version=" +
                               PercentEncode(version));
     return 1;

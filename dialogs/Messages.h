@@ -4,7 +4,6 @@
 // Messages between the repair worker, the main panel and the prompt dialogs.
 constexpr UINT WM_EXECUTE_PROMPT_CLOSE = WM_USER + 501;  // 0x5F5: close the progress prompt
 constexpr UINT WM_REPAIR_RESULT = WM_USER + 502;         // 0x5F6: wParam is an outcome code
-constexpr UINT WM_LIBRARY_CALL_DONE = WM_USER + 503;     // a call into the feedback library returned
 constexpr UINT WM_PROMPT_RESULT = WM_USER + 533;         // 0x615: wParam 1 IDOK, else IDCANCEL
 constexpr UINT WM_HOOK_LBUTTONDOWN = WM_USER + 1000;     // 0x7E8: a left button went down anywhere
 

@@ -1,0 +1,146 @@
+#include "win/JobThread.h"
+
+#include <objbase.h>
+
+namespace win {
+
+CJobTicket::CJobTicket() : m_done(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+bool CJobTicket::Done() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_bDone;
+}
+
+int CJobTicket::Result() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_nResult;
+}
+
+bool CJobTicket::NotifyWhenDone(HWND window, UINT message)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_notify = window;
+    m_message = message;
+    return !m_bDone || !window;
+}
+
+void CJobTicket::Finish(int result)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_bDone = true;
+    m_nResult = result;
+    ::SetEvent(m_done.get());
+    // Under the lock, so that a window that has just stopped the notice is never posted to.
+    if (m_notify)
+        ::PostMessageW(m_notify, m_message, 0, 0);
+}
+
+bool CJobThread::Start()
+{
+    if (m_state)
+        return true;
+    auto state = std::make_shared<State>();
+    state->pending.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!state->pending)
+        return false;
+    auto* held = new std::shared_ptr<State>(state);
+    UniqueHandle thread(::CreateThread(nullptr, 0, &CJobThread::ThreadProc, held, 0, &state->threadId));
+    if (!thread) {
+        delete held;
+        return false;
+    }
+    m_state = std::move(state);
+    return true;
+}
+
+std::shared_ptr<CJobTicket> CJobThread::Post(std::function<int()> job)
+{
+    if (!m_state)
+        return nullptr;
+    auto ticket = std::make_shared<CJobTicket>();
+    if (!ticket->DoneEvent())
+        return nullptr;
+    std::lock_guard<std::mutex> hold(m_state->lock);
+    m_state->queue.emplace_back(std::move(job), ticket);
+    ::SetEvent(m_state->pending.get());
+    return ticket;
+}
+
+DWORD WINAPI CJobThread::ThreadProc(LPVOID param)
+{
+    // Never released: the thread serves until the process ends.
+    std::shared_ptr<State>& state = *static_cast<std::shared_ptr<State>*>(param);
+    try {
+        Run(*state);
+    } catch (...) {
+    }
+    return 0;
+}
+
+void CJobThread::Run(State& state)
+{
+    // The apartment lives as long as the process, as the thread does.
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HANDLE pending = state.pending.get();
+    for (;;) {
+        ::MsgWaitForMultipleObjectsEx(1, &pending, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // A job's window may ask the thread to quit; the thread serves on.
+            if (msg.message == WM_QUIT)
+                continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        RunQueued(state);
+    }
+}
+
+void CJobThread::RunQueued(State& state)
+{
+    for (;;) {
+        std::function<int()> job;
+        std::shared_ptr<CJobTicket> ticket;
+        {
+            std::lock_guard<std::mutex> hold(state.lock);
+            if (state.queue.empty()) {
+                ::ResetEvent(state.pending.get());
+                return;
+            }
+            job = std::move(state.queue.front().first);
+            ticket = std::move(state.queue.front().second);
+            state.queue.pop_front();
+        }
+        int result = 0;
+        try {
+            result = job();
+        } catch (...) {
+            result = 0;
+        }
+        ticket->Finish(result);
+    }
+}
+
+bool WaitTakingSentMessages(const CJobTicket& ticket, DWORD timeoutMs)
+{
+    HANDLE done = ticket.DoneEvent();
+    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        DWORD wait = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG now = ::GetTickCount64();
+            wait = now >= until ? 0 : static_cast<DWORD>(until - now);
+        }
+        const DWORD r = ::MsgWaitForMultipleObjects(1, &done, FALSE, wait, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0)
+            return true;
+        if (r != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+}  // namespace win
