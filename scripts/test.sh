@@ -13,6 +13,10 @@ cmake --build --preset default
 cmake --preset i686 >/dev/null
 cmake --build --preset i686
 
+# The prefixes' wineservers and desktops of an earlier run may still be up on another
+# display; windows of one program on two displays make Wine fail with X errors.
+bash scripts/stop-wine.sh build
+bash scripts/stop-wine.sh build-i686
 source scripts/xvfb.sh
 orv_xvfb_start
 trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"; bash "$root/scripts/stop-wine.sh" "$root/build-i686"' EXIT

@@ -31,10 +31,11 @@ void CJobTicket::Finish(int result)
     std::lock_guard<std::mutex> hold(m_lock);
     m_bDone = true;
     m_nResult = result;
-    ::SetEvent(m_done.get());
-    // Under the lock, so that a window that has just stopped the notice is never posted to.
+    // Under the lock, so that a window that has just stopped the notice is never posted
+    // to; and before the event, so that whoever sees the job done finds the notice queued.
     if (m_notify)
         ::PostMessageW(m_notify, m_message, 0, 0);
+    ::SetEvent(m_done.get());
 }
 
 bool CJobThread::Start()
