@@ -101,9 +101,21 @@ bool ToolRun::SetFeedback(const std::string& settings) {
     return ready_ && gd::WriteFileBytes(Path(L"CorvelFeedbackInformation.ini"), settings);
 }
 
-bool ToolRun::Start() {
+bool ToolRun::Start(const std::wstring& args) {
     panel_ = nullptr;
-    return ready_ && process_.Start(Exe(), L"", folder_);
+    return ready_ && process_.Start(Exe(), args, folder_);
+}
+
+bool ToolRun::RunToExit(const std::wstring& args, DWORD timeoutMs, bool& windowSeen) {
+    windowSeen = false;
+    if (!Start(args)) return false;
+    return gd::WaitFor(
+        [&] {
+            const bool ended = !Running();
+            windowSeen = windowSeen || !gd::TopWindows(Pid(), false).empty();
+            return ended;
+        },
+        timeoutMs, 5);
 }
 
 HWND ToolRun::WaitForPanel(DWORD timeoutMs) {
