@@ -315,6 +315,21 @@ std::wstring SaveWindowShot(HWND window, const std::wstring& name) {
     return gd::SaveScreenshot(path, &r) ? path : L"";
 }
 
+bool FocusByTab(HWND control) {
+    const DWORD thread = ::GetWindowThreadProcessId(control, nullptr);
+    const auto focus = [thread] {
+        GUITHREADINFO info{sizeof(info)};
+        return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    };
+    for (int presses = 0; presses < 12; ++presses) {
+        if (focus() == control) return true;
+        const HWND before = focus();
+        gd::PressChord({VK_TAB});
+        gd::WaitFor([&] { return focus() != before; }, 1000);
+    }
+    return focus() == control;
+}
+
 void Idle(DWORD ms) { gd::WaitFor([] { return false; }, ms); }
 
 }  // namespace e2e

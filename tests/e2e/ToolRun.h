@@ -144,6 +144,10 @@ std::wstring BuildPath(const std::wstring& relative);
 // Saves the screen area of a window as <screens folder>\<name>.png; empty path on failure.
 std::wstring SaveWindowShot(HWND window, const std::wstring& name);
 
+// Presses Tab (real input) until `control` has the keyboard focus of its thread; false
+// when a round through the dialog's tab stops did not reach it.
+bool FocusByTab(HWND control);
+
 // Lets `ms` pass while pumping messages: only to show that something does NOT happen.
 void Idle(DWORD ms);
 
