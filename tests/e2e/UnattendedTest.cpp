@@ -186,5 +186,11 @@ TEST(Unattended, AWindowedRepairKeepsItsProgressPromptUpWhileAnotherHoldsTheLock
     const std::wstring expected = e2e::SystemLanguage() == 1 ? L"无法检测到设备" : L"Can not Find Device";
     EXPECT_TRUE(text.size() >= expected.size() && text.substr(text.size() - expected.size()) == expected)
         << gd::Utf8(text);
+    // The lock is free while the outcome waits for the user.
+    ASSERT_TRUE(holder.SetSimulator("mode=success\ndelay_ms=0\n"));
+    ScopedEnv wait(L"ORV_REPAIR_LOCK_WAIT_MS", L"2000");
+    bool window = true;
+    ASSERT_TRUE(holder.RunToExit(L"/quiet", kRunTimeoutMs, window));
+    EXPECT_EQ(holder.ExitCode(), 0u) << "the lock was held while the outcome prompt showed";
     EXPECT_TRUE(windowed.ConfirmPrompt(prompt));
 }
