@@ -35,16 +35,6 @@ TEST(UnattendedCommandLine, OnlyTheTwoSwitchesInAnyCaseAskForIt) {
     EXPECT_TRUE(IsUnattendedCommandLine((longLine + L" /q").c_str()));
 }
 
-TEST(UnattendedExitCode, EachOutcomeHasItsOwnAndNothingCountsAsRepairedButSuccess) {
-    EXPECT_EQ(UnattendedExitCode(RepairOutcome::Success), 0);
-    EXPECT_EQ(UnattendedExitCode(RepairOutcome::Failed), 1);
-    EXPECT_EQ(UnattendedExitCode(RepairOutcome::NoDevice), 2);
-    EXPECT_EQ(UnattendedExitCode(RepairOutcome::CommandFailed), 3);
-    EXPECT_EQ(UnattendedExitCode(RepairOutcome::LogUnreadable), 3);
-    EXPECT_EQ(UnattendedExitCode(RepairOutcome::None), 3);
-    EXPECT_EQ(UnattendedExitCode(RepairOutcome::Busy), 5);
-}
-
 TEST(UnattendedLockWait, ATestMayShortenTheTenMinutesButNeverLengthenThem) {
     const DWORD full = 10 * 60 * 1000;
     EXPECT_EQ(kUnattendedLockWaitMs, full);
