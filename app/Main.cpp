@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/FastMendLUMAFWUApp.h"
+#include "app/Unattended.h"
 #include "win/SystemLibrary.h"
 
 // The one application object.
@@ -31,6 +32,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The tool runs elevated from a downloaded folder: no library may be loaded
     // from there but the feedback library, which is loaded by its full path.
     win::RestrictLibrarySearch();
+    // Deployment tools start the tool with no user and judge it by its exit code.
+    if (IsUnattendedCommandLine(::GetCommandLineW())) return RunUnattended();
     RunApp();
     return 0;
 }

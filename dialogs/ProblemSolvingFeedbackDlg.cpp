@@ -111,10 +111,10 @@ BOOL CProblemSolvingFeedbackChildDlg::OnCommand(WPARAM wp, LPARAM) {
         Answer(kFeedbackAnswerClosed, L"创建反馈关闭线程失败");
         return TRUE;
     case IDC_SOLVED:
-        if (m_btnSolved.IsCursorInButton()) Answer(kFeedbackAnswerSolved, L"创建反馈解决线程失败");
+        if (m_btnSolved.IsClickInside()) Answer(kFeedbackAnswerSolved, L"创建反馈解决线程失败");
         return TRUE;
     case IDC_UNSOLVED:
-        if (m_btnUnsolved.IsCursorInButton()) Answer(kFeedbackAnswerUnsolved, L"创建反馈未解决线程失败");
+        if (m_btnUnsolved.IsClickInside()) Answer(kFeedbackAnswerUnsolved, L"创建反馈未解决线程失败");
         return TRUE;
     case IDC_MORE_SOLUTIONS:
         if (m_calls.thread && m_calls.moreSolutions) {

@@ -298,7 +298,7 @@ void CLUMAFWUChildDlg::OnAgreementClicked() {
 }
 
 void CLUMAFWUChildDlg::OnRepair() {
-    if (!m_btnRepair.IsCursorInButton()) return;
+    if (!m_btnRepair.IsClickInside()) return;
     if (!m_repair.StartRepair()) {
         ShowPrompt(m_nLanguage == 1 ? L"修复失败！" : L"Failed");
         return;

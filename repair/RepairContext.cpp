@@ -11,6 +11,7 @@
 #include "log/LogSave.h"
 #include "repair/CommandRunner.h"
 #include "repair/ExeFolder.h"
+#include "repair/RepairLock.h"
 #include "win/Handle.h"
 
 std::string RepairRecordText(RepairRecord record, int language)
@@ -175,6 +176,8 @@ DWORD WINAPI RepairThreadProc(LPVOID parameter)
 void CRepairContext::Notify(int code)
 {
     m_bNotified = true;
+    if (!m_hPanel)
+        return;
     ::SendMessageW(m_hPanel, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
     ::SendMessageW(m_hPanel, WM_REPAIR_RESULT, static_cast<WPARAM>(code), 0);
 }
@@ -188,17 +191,15 @@ void CRepairContext::Record(RepairRecord record) const
 int CRepairContext::RunRepair()
 {
     m_bNotified = false;
+    m_outcome = RepairOutcome::None;
     try {
         return RunRepairSteps();
     } catch (...) {
     }
     // Without an outcome the progress prompt would stay up for good.
     try {
-        if (!m_bNotified) {
-            m_strResultText.clear();
-            Notify(REPAIR_FAILED);
-            Record(RepairRecord::CommandFailed);
-        }
+        if (!m_bNotified)
+            Conclude(RepairOutcome::CommandFailed);
     } catch (...) {
     }
     return 0;
@@ -209,6 +210,57 @@ int CRepairContext::RunRepairSteps()
     if (m_faultForTest)
         m_faultForTest();
     const std::wstring folder = m_strToolFolderForTest.empty() ? GetExeFolder() : m_strToolFolderForTest;
+    RepairOutcome outcome = RepairOutcome::CommandFailed;
+    {
+        CRepairLock lock;
+        const LockResult locked = lock.Acquire(m_dwLockWaitMs);
+        if (locked == LockResult::Acquired)
+            outcome = RunLocked(folder);
+        else if (locked == LockResult::TimedOut)
+            outcome = RepairOutcome::Busy;
+        // Released before the outcome prompt, which waits for the user.
+    }
+    return Conclude(outcome);
+}
+
+int CRepairContext::Conclude(RepairOutcome outcome)
+{
+    m_outcome = outcome;
+    switch (outcome) {
+    case RepairOutcome::Success:
+        Notify(REPAIR_SUCCESS);
+        return 1;
+    case RepairOutcome::NoDevice:
+        Notify(REPAIR_NODEVICE);
+        Record(RepairRecord::NoDevice);
+        return 0;
+    case RepairOutcome::Failed:
+        Notify(REPAIR_FAILED);
+        Record(RepairRecord::Failed);
+        return 0;
+    case RepairOutcome::LogUnreadable:
+        Notify(REPAIR_FAILED);
+        Record(RepairRecord::LogReadFailed);
+        return 0;
+    case RepairOutcome::Busy:
+        // Nothing was run, so there is nothing to record.
+        m_strResultText.clear();
+        Notify(REPAIR_FAILED);
+        return 0;
+    case RepairOutcome::None:
+    case RepairOutcome::CommandFailed:
+        break;
+    }
+    // No text of an earlier run may stand for this one.
+    m_outcome = RepairOutcome::CommandFailed;
+    m_strResultText.clear();
+    Notify(REPAIR_FAILED);
+    Record(RepairRecord::CommandFailed);
+    return 0;
+}
+
+RepairOutcome CRepairContext::RunLocked(const std::wstring& folder)
+{
     std::wstring collected;
     CPhraseScanner scanner;
     // The console output past what is kept is still looked through, after the kept part.
@@ -224,13 +276,8 @@ int CRepairContext::RunRepairSteps()
     const DWORD attributes = ::GetFileAttributesW((folder + L"\\LUMAFWU\\LUMAFWU.exe").c_str());
     const bool present = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     if (!IsUsableToolFolder(folder) ||
-        (present && !RunCommandLimited(BuildRepairCommand(folder), collected, kKeptConsoleBytes, overflow))) {
-        // No text of an earlier run may stand for this one.
-        m_strResultText.clear();
-        Notify(REPAIR_FAILED);
-        Record(RepairRecord::CommandFailed);
-        return 0;
-    }
+        (present && !RunCommandLimited(BuildRepairCommand(folder), collected, kKeptConsoleBytes, overflow)))
+        return RepairOutcome::CommandFailed;
     if (!keptScanned)
         scanner.Scan(collected);
 
@@ -243,19 +290,12 @@ int CRepairContext::RunRepairSteps()
         collected.append(piece, 0, take);
         logKept += take;
     });
-    if (!read) {
-        Notify(REPAIR_FAILED);
-        Record(RepairRecord::LogReadFailed);
-        return 0;
-    }
+    if (!read)
+        return RepairOutcome::LogUnreadable;
     m_strResultText = collected;
     TrimTrailingLineEnds(m_strResultText);
 
     const int code = scanner.Code();
-    Notify(code);
-    if (code == REPAIR_NODEVICE)
-        Record(RepairRecord::NoDevice);
-    else if (code == REPAIR_FAILED)
-        Record(RepairRecord::Failed);
-    return code == REPAIR_SUCCESS ? 1 : 0;
+    return code == REPAIR_SUCCESS ? RepairOutcome::Success
+         : code == REPAIR_NODEVICE ? RepairOutcome::NoDevice : RepairOutcome::Failed;
 }

@@ -64,7 +64,19 @@ int ReadLogLines(const std::wstring& path, const std::function<void(const std::w
 // 1 on success, 0 when the file cannot be opened.
 int ReadLogText(const std::wstring& path, std::wstring& text);
 
-// The state of the repair runs of one main panel.
+// What a run came to. An unattended run turns it into its exit code.
+enum class RepairOutcome {
+    None,           // no run has ended yet
+    Success,
+    Failed,         // the log holds neither phrase
+    NoDevice,
+    CommandFailed,  // the firmware tool could not be run
+    LogUnreadable,  // it left no log that could be opened
+    Busy,           // another repair held the machine's lock for the whole wait
+};
+
+// The state of the repair runs of one main panel, or of one unattended run (no panel:
+// nothing is notified).
 class CRepairContext {
 public:
     int SetPanelWindow(HWND panel);
@@ -72,6 +84,10 @@ public:
     int GetLanguage() const { return m_nLanguage; }
     HWND GetPanelWindow() const { return m_hPanel; }
     const std::wstring& GetResultText() const { return m_strResultText; }
+    RepairOutcome GetOutcome() const { return m_outcome; }
+    // How long a run waits for another repair on this machine to end (CRepairLock);
+    // INFINITE unless set.
+    void SetLockWait(DWORD ms) { m_dwLockWaitMs = ms; }
 
     // Starts RunRepair on a worker thread nobody waits for. 1 when it started; 0 (and a
     // record) when the thread could not be created.
@@ -92,6 +108,10 @@ public:
 
 private:
     int RunRepairSteps();
+    // The firmware tool's run and the reading of its log, with the lock held.
+    RepairOutcome RunLocked(const std::wstring& folder);
+    // Tells the panel and writes the outcome's record; 1 for a success.
+    int Conclude(RepairOutcome outcome);
     void Notify(int code);
     void Record(RepairRecord record) const;
 
@@ -102,6 +122,8 @@ private:
     CLogSave* m_pLogForTest = nullptr;
     std::function<void()> m_faultForTest;
     bool m_bNotified = false;  // the current run has sent its outcome
+    RepairOutcome m_outcome = RepairOutcome::None;
+    DWORD m_dwLockWaitMs = INFINITE;
 };
 
 DWORD WINAPI RepairThreadProc(LPVOID parameter);

@@ -14,6 +14,22 @@ BOOL CImageButton::IsCursorInButton() {
     return ::PtInRect(&hit, pt);
 }
 
+BOOL CImageButton::IsClickInside() {
+    return m_bKeyClick || IsCursorInButton();
+}
+
+LRESULT CImageButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_LBUTTONUP) m_bKeyClick = false;
+    if (msg != WM_KEYUP || wp != VK_SPACE) return CSkinButton::WindowProc(msg, wp, lp);
+    // The system button sends BN_CLICKED while it handles the release, and the owner's
+    // handler may run a modal loop inside it.
+    const bool outer = m_bKeyClick;
+    m_bKeyClick = true;
+    const LRESULT result = CSkinButton::WindowProc(msg, wp, lp);
+    m_bKeyClick = outer;
+    return result;
+}
+
 void CImageButton::Paint(HDC target) {
     m_rcClient = GetClientRect();
     skin::SkinCanvas canvas(target, m_rcClient, m_brFill.get());

@@ -9,14 +9,17 @@ public:
 
     // Insets of the clickable area from the client edges.
     void SetHitMargins(int left, int top, int right, int bottom);
-    // Whether the cursor is inside the clickable area; owners ignore BN_CLICKED
-    // when it is not.
+    // Whether the cursor is inside the clickable area.
     BOOL IsCursorInButton();
+    // Whether the BN_CLICKED being handled counts: a click with the pointer inside the
+    // clickable area, or the Space key on the focused button (the key has no rim).
+    BOOL IsClickInside();
 
     void DrawItem(LPDRAWITEMSTRUCT dis) override;
 
 protected:
     BOOL OnEraseBkgnd(HDC dc) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void Paint(HDC target);
@@ -26,4 +29,5 @@ private:
     int m_nHitTop = 0;
     int m_nHitRight = 0;
     int m_nHitBottom = 0;
+    bool m_bKeyClick = false;  // the system button is handling a Space release
 };

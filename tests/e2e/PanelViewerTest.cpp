@@ -107,7 +107,16 @@ TEST(ChineseClose, AsksTheQuestionAndClosesOnlyAfterTheAnswer) {
     EXPECT_TRUE(::IsWindow(run.Back()));
     EXPECT_EQ(run.JournalCount(L"CustomerFeedbackEx"), 0);
 
-    gd::ClickControl(::GetDlgItem(feedback, IDC_SOLVED));
+    // Answered with the keyboard, the pointer away from the answer: Enter is swallowed,
+    // Space answers.
+    HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);
+    ASSERT_TRUE(gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs));
+    ASSERT_TRUE(e2e::FocusByTab(solved)) << gd::SceneReport(solved);
+    gd::MoveTo(0, 0);
+    gd::PressChord({VK_RETURN});
+    e2e::Idle(800);
+    EXPECT_TRUE(run.Running()) << "Enter answered the question";
+    gd::PressChord({VK_SPACE});
     ASSERT_TRUE(run.WaitForExit(15000)) << "the tool did not close after the answer";
     EXPECT_EQ(run.ExitCode(), 0u);
     const auto journal = run.Journal();

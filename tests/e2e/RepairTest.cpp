@@ -143,6 +143,23 @@ TEST(Repair, PressesBesideTheButtonOrWithThePointerElsewhereDoNothing) {
     EXPECT_TRUE(t.run.ConfirmPrompt(prompt));
 }
 
+TEST(Repair, SpaceOnTheFocusedButtonRepairsWhereverThePointerIsAndEnterDoesNot) {
+    Started t;
+    StartTool(t, "mode=success\ndelay_ms=100\n");
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(e2e::FocusByTab(t.repair)) << gd::SceneReport(t.repair);
+    // Far from the button, where a click would be thrown away.
+    gd::MoveTo(0, 0);
+
+    gd::PressChord({VK_RETURN});
+    ExpectNoRepair(t.run, 1500, "Enter on the focused button");
+    gd::PressChord({VK_SPACE});
+    HWND prompt = t.run.WaitForPrompt(30000);
+    ASSERT_NE(prompt, nullptr) << "Space on the focused button started nothing: " << gd::SceneReport(t.repair);
+    EXPECT_TRUE(gd::FileExists(Ran(t.run)));
+    EXPECT_TRUE(t.run.ConfirmPrompt(prompt));
+}
+
 TEST(Agreement, UntickingDisablesTheRepairButtonAndTickingEnablesIt) {
     ASSERT_EQ(e2e::SystemLanguage(), 1) << "the agreement box exists in the Chinese interface only";
     Started t;

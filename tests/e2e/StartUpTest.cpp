@@ -158,5 +158,17 @@ TEST(Win7, UnsupportedSystemEndsAfterItsPromptAndKeepsTheFolder) {
     // The version gate comes before the feedback library is loaded.
     EXPECT_TRUE(e.run->Journal().empty());
     ended.push_back(std::move(e));
+
+    // Unattended, the same gate answers with exit code 4 and no window.
+    Ended quiet{"Windows 7, unattended", Prepared(e2e::kQuietFeedback)};
+    ASSERT_TRUE(quiet.run->Ready());
+    bool window = true;
+    ASSERT_TRUE(quiet.run->RunToExit(L"/quiet", 60000, window));
+    quiet.endedAt = ::GetTickCount64();
+    EXPECT_EQ(quiet.run->ExitCode(), 4u);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(gd::FileExists(quiet.run->Path(L"LUMAFWU\\LUMAFWU.ran"))) << "the firmware tool ran";
+    quiet.files = e2e::SnapshotTree(quiet.run->Folder());
+    ended.push_back(std::move(quiet));
     ExpectFoldersKept(ended);
 }

@@ -101,9 +101,21 @@ bool ToolRun::SetFeedback(const std::string& settings) {
     return ready_ && gd::WriteFileBytes(Path(L"CorvelFeedbackInformation.ini"), settings);
 }
 
-bool ToolRun::Start() {
+bool ToolRun::Start(const std::wstring& args) {
     panel_ = nullptr;
-    return ready_ && process_.Start(Exe(), L"", folder_);
+    return ready_ && process_.Start(Exe(), args, folder_);
+}
+
+bool ToolRun::RunToExit(const std::wstring& args, DWORD timeoutMs, bool& windowSeen) {
+    windowSeen = false;
+    if (!Start(args)) return false;
+    return gd::WaitFor(
+        [&] {
+            const bool ended = !Running();
+            windowSeen = windowSeen || !gd::TopWindows(Pid(), false).empty();
+            return ended;
+        },
+        timeoutMs, 5);
 }
 
 HWND ToolRun::WaitForPanel(DWORD timeoutMs) {
@@ -301,6 +313,21 @@ std::wstring SaveWindowShot(HWND window, const std::wstring& name) {
     if (folder.empty() || !::GetWindowRect(window, &r)) return L"";
     const std::wstring path = folder + L"\\" + name + L".png";
     return gd::SaveScreenshot(path, &r) ? path : L"";
+}
+
+bool FocusByTab(HWND control) {
+    const DWORD thread = ::GetWindowThreadProcessId(control, nullptr);
+    const auto focus = [thread] {
+        GUITHREADINFO info{sizeof(info)};
+        return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    };
+    for (int presses = 0; presses < 12; ++presses) {
+        if (focus() == control) return true;
+        const HWND before = focus();
+        gd::PressChord({VK_TAB});
+        gd::WaitFor([&] { return focus() != before; }, 1000);
+    }
+    return focus() == control;
 }
 
 void Idle(DWORD ms) { gd::WaitFor([] { return false; }, ms); }

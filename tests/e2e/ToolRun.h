@@ -53,11 +53,16 @@ public:
     bool SetSimulator(const std::string& keywords);
     bool SetFeedback(const std::string& settings);
 
-    bool Start();
+    // Starts the tool in its folder, with these arguments after its name.
+    bool Start(const std::wstring& args = L"");
     // The usual beginning of a test: the copy made, a feedback library that opens no
     // browser, the tool started and its panel settled. Empty on success, else the
     // step that failed.
     std::string StartQuiet();
+    // Starts the tool with `args` and waits up to timeoutMs for its end, noting whether
+    // it ever had a top-level window meanwhile, shown or not. False when it did not start
+    // or did not end in time.
+    bool RunToExit(const std::wstring& args, DWORD timeoutMs, bool& windowSeen);
     DWORD Pid() const { return process_.pid(); }
     HANDLE Handle() const { return process_.handle(); }
     bool Running() const { return process_.Running(); }
@@ -138,6 +143,10 @@ std::wstring BuildPath(const std::wstring& relative);
 
 // Saves the screen area of a window as <screens folder>\<name>.png; empty path on failure.
 std::wstring SaveWindowShot(HWND window, const std::wstring& name);
+
+// Presses Tab (real input) until `control` has the keyboard focus of its thread; false
+// when a round through the dialog's tab stops did not reach it.
+bool FocusByTab(HWND control);
 
 // Lets `ms` pass while pumping messages: only to show that something does NOT happen.
 void Idle(DWORD ms);

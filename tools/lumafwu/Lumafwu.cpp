@@ -173,7 +173,8 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring ranPath = Beside(L"LUMAFWU.ran");
     WriteFileBytes(ranPath,
                    "cwd=" + Narrow(CP_UTF8, cwd) + "\r\ncmdline=" + Narrow(CP_UTF8, ::GetCommandLineW()) +
-                       "\r\npid=" + std::to_string(::GetCurrentProcessId()) + "\r\n" + ParentRecord(),
+                       "\r\npid=" + std::to_string(::GetCurrentProcessId()) + "\r\nstart=" + PreciseNow() + "\r\n" +
+                       ParentRecord(),
                    CREATE_ALWAYS);
 
     if (!b.quiet) {

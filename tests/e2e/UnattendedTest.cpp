@@ -1,0 +1,196 @@
+// The tool started by a deployment system: /quiet runs the repair with no window and
+// answers with its exit code; and the machine-wide lock that lets one repair run at a
+// time, in both modes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/e2e/ToolRun.h"
+
+namespace gd = guidriver;
+using e2e::ToolRun;
+
+namespace {
+
+constexpr DWORD kRunTimeoutMs = 90000;
+
+std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
+
+// The value of a `key=` line of the simulator's run record; 0 when it has none.
+unsigned long long RanValue(const ToolRun& run, const std::string& key) {
+    const std::string text = gd::ReadFileBytes(Ran(run));
+    const size_t at = text.find("\n" + key + "=");
+    return at == std::string::npos ? 0 : std::stoull(text.substr(at + key.size() + 2));
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Sets an environment variable of this process (and so of the tools it starts) for a scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) { ::SetEnvironmentVariableW(name, value); }
+    ~ScopedEnv() { ::SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
+// A quiet run prepared with the simulator set to `simulator`.
+void Prepare(ToolRun& run, const std::string& simulator) {
+    ASSERT_TRUE(run.Ready());
+    ASSERT_TRUE(run.SetFeedback(e2e::kQuietFeedback));
+    ASSERT_TRUE(run.SetSimulator(simulator));
+}
+
+// An unattended repair whose firmware tool never ends, so that it holds the lock until
+// the test ends it.
+void StartHolder(ToolRun& holder) {
+    Prepare(holder, "mode=hang\ndelay_ms=0\n");
+    if (testing::Test::HasFatalFailure()) return;
+    ASSERT_TRUE(holder.Start(L"/quiet"));
+    ASSERT_TRUE(gd::WaitFor([&] { return gd::FileExists(Ran(holder)); }, kRunTimeoutMs)) << "the holder never ran";
+}
+
+}  // namespace
+
+TEST(Unattended, ExitCodesAndRecordsWithoutAnyWindowKeepingTheFolder) {
+    const bool chinese = e2e::SystemLanguage() == 1;
+    struct Case {
+        const wchar_t* args;
+        const char* simulator;
+        bool removeLog;  // no log of an earlier run either
+        DWORD code;
+        const char* zhRecord;  // the record's bytes; null: no record
+        const char* enRecord;
+    };
+    const Case cases[] = {
+        {L"/quiet", "mode=success", false, 0, nullptr, nullptr},
+        {L"/Q", "mode=failure", false, 1, "\xD0\xDE\xB8\xB4\xCA\xA7\xB0\xDC", "Failed"},
+        {L"/x \"/QUIET\" extra", "mode=nodevice", false, 2,
+         "\xCE\xDE\xB7\xA8\xBC\xEC\xB2\xE2\xB5\xBD\xC9\xE8\xB1\xB8", "Can not Find Device"},
+        {L"/q", "mode=nolog", true, 3, "\xB6\xC1\xC8\xA1\xA3\xCC\x6F\x67\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC",
+         "Failed to read log file"},
+    };
+    ASSERT_TRUE(e2e::DeleteToolLog());
+    ToolRun run;
+    Prepare(run, "mode=success");
+    if (HasFatalFailure()) return;
+    size_t records = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(gd::Utf8(c.args) + " " + c.simulator);
+        ::DeleteFileW(Ran(run).c_str());
+        if (c.removeLog) {
+            ASSERT_TRUE(::DeleteFileW(run.Path(L"LUMAFWU\\LUMAFWUlog.txt").c_str()));
+        }
+        ASSERT_TRUE(run.SetSimulator(std::string(c.simulator) + "\ndelay_ms=300\n"));
+        bool window = true;
+        ASSERT_TRUE(run.RunToExit(c.args, kRunTimeoutMs, window)) << "the tool did not end";
+        EXPECT_EQ(run.ExitCode(), c.code);
+        EXPECT_FALSE(window) << "the tool had a window";
+        EXPECT_NE(RanValue(run, "exit"), 0u) << "the simulator did not run to its end";
+        const std::string ran = gd::ReadFileBytes(Ran(run));
+        EXPECT_TRUE(ran.rfind("cwd=", 0) == 0 && EndsWith(ran.substr(0, ran.find("\r\n")), "\\LUMAFWU")) << ran;
+
+        const char* record = chinese ? c.zhRecord : c.enRecord;
+        if (record) ++records;
+        EXPECT_EQ(e2e::ToolLogRecords().size(), records);
+        if (record) {
+            EXPECT_TRUE(EndsWith(gd::ReadFileBytes(e2e::ToolLogPath()), std::string("   ") + record + "\r\r\n"))
+                << gd::ReadFileBytes(e2e::ToolLogPath());
+        }
+    }
+    EXPECT_TRUE(run.Journal().empty()) << "the feedback library was called";
+
+    // A clean-up would have removed the folder 3 s after the end.
+    const std::vector<e2e::FileSnapshot> files = e2e::SnapshotTree(run.Folder());
+    const ULONGLONG due = ::GetTickCount64() + 5000;
+    gd::WaitFor([due] { return ::GetTickCount64() >= due; }, 8000);
+    EXPECT_FALSE(files.empty());
+    EXPECT_TRUE(e2e::SnapshotTree(run.Folder()) == files) << "the folder changed after the end";
+}
+
+TEST(Unattended, OtherArgumentsBehaveAsNone) {
+    ToolRun run;
+    Prepare(run, "mode=success");
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(run.Start(L"/quiet2 -q quiet /qq " + std::wstring(20000, L'x')));
+    EXPECT_NE(run.WaitForPanel(), nullptr) << "the main panel did not show";
+}
+
+TEST(Unattended, TwoRepairsStartedTogetherNeverOverlapAndEachReportsItsOwn) {
+    ToolRun first, second;
+    Prepare(first, "mode=success\ndelay_ms=1500\n");
+    Prepare(second, "mode=nodevice\ndelay_ms=1500\n");
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(first.Start(L"/quiet"));
+    ASSERT_TRUE(second.Start(L"/quiet"));
+    ASSERT_TRUE(first.WaitForExit(kRunTimeoutMs));
+    ASSERT_TRUE(second.WaitForExit(kRunTimeoutMs));
+    EXPECT_EQ(first.ExitCode(), 0u);
+    EXPECT_EQ(second.ExitCode(), 2u);
+    const unsigned long long a0 = RanValue(first, "start"), a1 = RanValue(first, "exit");
+    const unsigned long long b0 = RanValue(second, "start"), b1 = RanValue(second, "exit");
+    ASSERT_TRUE(a0 && a1 && b0 && b1) << "a simulator did not run to its end";
+    EXPECT_TRUE(a1 < b0 || b1 < a0) << "the firmware runs overlapped: " << a0 << ".." << a1 << " and " << b0 << ".."
+                                    << b1;
+}
+
+TEST(Unattended, WaitsForARepairRunningElsewhereAndGivesUpWithFive) {
+    ToolRun holder, waiter;
+    Prepare(waiter, "mode=success\ndelay_ms=0\n");
+    StartHolder(holder);
+    if (HasFatalFailure()) return;
+
+    ScopedEnv wait(L"ORV_REPAIR_LOCK_WAIT_MS", L"2000");
+    bool window = true;
+    ASSERT_TRUE(waiter.RunToExit(L"/quiet", kRunTimeoutMs, window));
+    EXPECT_EQ(waiter.ExitCode(), 5u);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(gd::FileExists(Ran(waiter))) << "the firmware tool ran while another held the lock";
+
+    // The holder dies with the lock: abandoned, it is free for the next repair.
+    holder.End();
+    ASSERT_TRUE(waiter.RunToExit(L"/quiet", kRunTimeoutMs, window));
+    EXPECT_EQ(waiter.ExitCode(), 0u);
+    EXPECT_TRUE(gd::FileExists(Ran(waiter)));
+}
+
+TEST(Unattended, AWindowedRepairKeepsItsProgressPromptUpWhileAnotherHoldsTheLock) {
+    ToolRun holder, windowed;
+    Prepare(windowed, "mode=nodevice\ndelay_ms=0\n");
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(windowed.Start());
+    ASSERT_NE(windowed.WaitForPanel(), nullptr);
+    HWND repair = windowed.PanelControl(IDC_REPAIR);
+    ASSERT_TRUE(gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs));
+    StartHolder(holder);
+    if (HasFatalFailure()) return;
+
+    gd::ClickControl(repair);
+    HWND progress = windowed.WaitForProgress();
+    ASSERT_NE(progress, nullptr) << gd::SceneReport(repair);
+    e2e::Idle(2000);
+    EXPECT_TRUE(::IsWindowVisible(progress)) << "the progress prompt went while the lock was held";
+    EXPECT_EQ(windowed.WaitForPrompt(0), nullptr);
+    EXPECT_FALSE(gd::FileExists(Ran(windowed))) << "the firmware tool ran while another held the lock";
+
+    holder.End();
+    HWND prompt = windowed.WaitForPrompt(kRunTimeoutMs);
+    ASSERT_NE(prompt, nullptr) << "no outcome after the lock came free";
+    // The English prompt shows the collected text, which ends with the log's phrase.
+    const std::wstring text = ToolRun::PromptText(prompt);
+    const std::wstring expected = e2e::SystemLanguage() == 1 ? L"无法检测到设备" : L"Can not Find Device";
+    EXPECT_TRUE(text.size() >= expected.size() && text.substr(text.size() - expected.size()) == expected)
+        << gd::Utf8(text);
+    // The lock is free while the outcome waits for the user.
+    ASSERT_TRUE(holder.SetSimulator("mode=success\ndelay_ms=0\n"));
+    ScopedEnv wait(L"ORV_REPAIR_LOCK_WAIT_MS", L"2000");
+    bool window = true;
+    ASSERT_TRUE(holder.RunToExit(L"/quiet", kRunTimeoutMs, window));
+    EXPECT_EQ(holder.ExitCode(), 0u) << "the lock was held while the outcome prompt showed";
+    EXPECT_TRUE(windowed.ConfirmPrompt(prompt));
+}
