@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "dialogs/Messages.h"
+#include "tests/support/Language.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/Dialog.h"
 
@@ -47,7 +48,7 @@ inline void Shot(const std::wstring& name) {
     if (!folder.empty()) guidriver::SaveScreenshot(folder + L"\\" + name + L".png");
 }
 
-inline int Language() { return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0; }
+inline int Language() { return support::SystemLanguage(); }
 
 // Language and the screen's DPI, for screenshot names.
 inline std::wstring Tag() {

@@ -16,6 +16,7 @@
 #include "res/resource.h"
 #include "tests/dialogs/DialogDriver.h"
 #include "tests/support/Rects.h"
+#include "tests/support/Text.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/GdiPlus.h"
 #include "win/Scale.h"
@@ -72,31 +73,7 @@ private:
 
 // ---- the stand-in library's journal ----
 
-struct Call {
-    std::vector<std::string> fields;
-    const std::string& name() const { return fields[0]; }
-};
-
-std::vector<Call> ParseJournal(const std::string& text) {
-    std::vector<Call> calls;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        Call call;
-        size_t from = 0;
-        for (;;) {
-            const size_t tab = line.find('\t', from);
-            call.fields.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
-            if (tab == std::string::npos) break;
-            from = tab + 1;
-        }
-        calls.push_back(call);
-    }
-    return calls;
-}
+using Call = support::JournalEntry;
 
 // The low 32 bits of the time, as the library receives them.
 long long Low32(__time64_t t) { return static_cast<int>(static_cast<unsigned>(static_cast<unsigned long long>(t))); }
@@ -124,24 +101,24 @@ protected:
                            "open=0\ndelay_ms=" + std::to_string(delayMs) + "\n");
     }
     static std::wstring JournalPath() { return s_folder + L"\\CorvelFeedbackInformation.journal"; }
-    static std::vector<Call> Journal() { return ParseJournal(gd::ReadFileBytes(JournalPath())); }
+    static std::vector<Call> Journal() { return support::ReadJournal(JournalPath()); }
 
     // The report of one answer: the code with the tool's identity and a time
     // within the run, then the question page.
     static void ExpectReport(const std::vector<Call>& calls, int code, __time64_t before, __time64_t after) {
         ASSERT_EQ(calls.size(), 2u) << "code " << code;
         const Call& report = calls[0];
-        ASSERT_EQ(report.fields.size(), 5u);
-        EXPECT_EQ(report.name(), "CustomerFeedbackEx");
-        EXPECT_EQ(report.fields[1], "10083");
-        EXPECT_EQ(report.fields[2], "1.0.0");
-        EXPECT_EQ(report.fields[3], std::to_string(code));
-        const long long time = std::atoll(report.fields[4].c_str());
-        EXPECT_EQ(report.fields[4], std::to_string(time)) << "a plain decimal";
+        ASSERT_EQ(report.size(), 5u);
+        EXPECT_EQ(report[0], L"CustomerFeedbackEx");
+        EXPECT_EQ(report[1], L"10083");
+        EXPECT_EQ(report[2], L"1.0.0");
+        EXPECT_EQ(report[3], std::to_wstring(code));
+        const long long time = std::wcstoll(report[4].c_str(), nullptr, 10);
+        EXPECT_EQ(report[4], std::to_wstring(time)) << "a plain decimal";
         EXPECT_GE(time, Low32(before) - 2);
         EXPECT_LE(time, Low32(after) + 2);
-        const std::vector<std::string> question{"FeedbackQuestion", "10083", "1.0.0"};
-        EXPECT_EQ(calls[1].fields, question);
+        const Call question{L"FeedbackQuestion", L"10083", L"1.0.0"};
+        EXPECT_EQ(calls[1], question);
     }
 
     static std::wstring s_folder;
@@ -311,7 +288,7 @@ TEST_F(FeedbackDialogTest, RimClicksOnTheAnswersAreIgnoredButNotOnMoreSolutionsO
         const RECT m = ScreenRect(more);
         ClickInside(more, POINT{m.left + 2, m.top + 2});
         urlOpened = gd::WaitFor([&] { return !Journal().empty(); }, 3000) && Journal().size() == 1 &&
-                    Journal()[0].fields == std::vector<std::string>{"OpenUrl", "https://support.corvel.example/"};
+                    Journal()[0] == Call{L"OpenUrl", L"https://support.corvel.example/"};
         stillOpen = !gd::WaitFor([&] { return !::IsWindowVisible(back); }, 300);
 
         ::DeleteFileW(JournalPath().c_str());
@@ -461,7 +438,7 @@ TEST_F(FeedbackDialogTest, EscapeAndEnterDoNothing) {
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(r, IDCANCEL);
     ASSERT_EQ(Journal().size(), 2u);
-    EXPECT_EQ(Journal()[0].fields[3], "3");
+    EXPECT_EQ(Journal()[0][3], L"3");
 }
 
 TEST_F(FeedbackDialogTest, WithoutALibraryNothingIsCalledAndAnAnswerStillCloses) {

@@ -16,41 +16,8 @@ namespace {
 
 const wchar_t kSettledProp[] = L"Orvane.PairSettled";
 
-std::wstring FromCodePage(UINT codePage, const std::string& bytes) {
-    if (bytes.empty()) return L"";
-    const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring out(n, L'\0');
-    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &out[0], n);
-    return out;
-}
-
-std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator) {
-    std::vector<std::wstring> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(separator, start);
-        if (at == std::wstring::npos) {
-            if (start < text.size()) parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, at - start));
-        start = at + separator.size();
-    }
-}
-
-// The journal escapes backslash, tab, CR and LF inside a field.
-std::wstring Unescape(const std::wstring& field) {
-    std::wstring out;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != L'\\' || i + 1 == field.size()) {
-            out += field[i];
-            continue;
-        }
-        const wchar_t c = field[++i];
-        out += c == L't' ? L'\t' : c == L'r' ? L'\r' : c == L'n' ? L'\n' : c;
-    }
-    return out;
-}
+using support::FromCodePage;
+using support::Split;
 
 void CollectTree(const std::wstring& root, const std::wstring& relative, std::vector<FileSnapshot>& out) {
     const std::wstring here = relative.empty() ? root : root + L"\\" + relative;
@@ -162,15 +129,7 @@ RECT ToolRun::ClientRectOf(HWND control) {
 std::wstring ToolRun::Text(HWND window) { return window ? gd::Describe(window).text : L""; }
 
 std::vector<JournalEntry> ToolRun::Journal() const {
-    std::vector<JournalEntry> entries;
-    const std::wstring text = FromCodePage(CP_UTF8, gd::ReadFileBytes(Path(L"CorvelFeedbackInformation.journal")));
-    for (const std::wstring& line : Split(text, L"\n")) {
-        if (line.empty()) continue;
-        JournalEntry entry;
-        for (const std::wstring& field : Split(line + L"\t", L"\t")) entry.push_back(Unescape(field));
-        entries.push_back(entry);
-    }
-    return entries;
+    return support::ReadJournal(Path(L"CorvelFeedbackInformation.journal"));
 }
 
 int ToolRun::JournalCount(const std::wstring& entryPoint) const {
@@ -287,8 +246,6 @@ std::vector<std::wstring> ToolLogRecords() {
     }
     return texts;
 }
-
-int SystemLanguage() { return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0; }
 
 int ScreenDpi() {
     HDC screen = ::GetDC(nullptr);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Language.h"
+#include "tests/support/Text.h"
 #include "tools/guidriver/GuiDriver.h"
 
 // Drives the delivered tool from the outside, as a user would: a fresh copy of
@@ -28,8 +30,7 @@ constexpr DWORD kSettleTimeoutMs = 5000;
 // Feedback library settings that never start a real browser.
 extern const char kQuietFeedback[];
 
-// One call recorded by the feedback library stand-in: its name, then its arguments.
-using JournalEntry = std::vector<std::wstring>;
+using support::JournalEntry;
 
 class ToolRun {
 public:
@@ -131,8 +132,7 @@ bool DeleteToolLog();
 // The texts of its records (stamp removed), decoded from GBK, in file order.
 std::vector<std::wstring> ToolLogRecords();
 
-// 1 when the system language selects the Chinese interface (0x0804), else 0.
-int SystemLanguage();
+using support::SystemLanguage;
 // LOGPIXELSY of the screen.
 int ScreenDpi();
 // The scale every window of the tool derives from the DPI.

@@ -17,6 +17,7 @@
 #include "tests/hardening/HardeningSupport.h"
 #include "tests/log/FixedClock.h"
 #include "tests/repair/SpineSupport.h"
+#include "tests/support/Language.h"
 #include "tests/support/Threads.h"
 #include "tools/guidriver/GuiDriver.h"
 
@@ -30,10 +31,7 @@ using spine_test::WriteBytes;
 
 namespace {
 
-int SystemLanguage()
-{
-    return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0;
-}
+using support::SystemLanguage;
 
 bool EqualNoCase(const std::wstring& a, const std::wstring& b)
 {

@@ -14,16 +14,13 @@
 #include "repair/RepairContext.h"
 #include "tests/log/FixedClock.h"
 #include "tests/repair/SpineSupport.h"
+#include "tests/support/Language.h"
 
 using namespace spine_test;
 
 namespace {
 
-// The panel derives its language flag from the system's default language.
-int SystemLanguage()
-{
-    return ::GetSystemDefaultLangID() == 0x0804 ? 1 : 0;
-}
+using support::SystemLanguage;
 
 std::wstring ToolLogFile(const TempFolder& base)
 {

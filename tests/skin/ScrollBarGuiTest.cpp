@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "skin/SkinScrollWnd.h"
+#include "tests/support/ScreenPixels.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/Controls.h"
 #include "win/Dialog.h"
@@ -96,15 +97,8 @@ Pixels ReadBits(HDC dc, HBITMAP bitmap, int width, int height) {
 }
 
 Pixels CaptureScreen(const RECT& r) {
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    win::WindowDC screen(nullptr);
-    win::MemoryDC mem(screen.get());
-    win::Bitmap bmp(::CreateCompatibleBitmap(screen.get(), w, h));
-    {
-        win::ScopedSelect sel(mem.get(), bmp.get());
-        ::BitBlt(mem.get(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY);
-    }
-    return ReadBits(screen.get(), bmp.get(), w, h);
+    const support::ScreenPixels shot = support::ScreenPixels::OfScreen(r);
+    return Pixels{shot.Width(), shot.Height(), shot.Colours()};
 }
 
 Pixels SkinPixels(HBITMAP skin, const RECT& cell) {

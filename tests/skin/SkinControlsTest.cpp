@@ -18,6 +18,7 @@
 #include "skin/ImageButton.h"
 #include "skin/PngButton.h"
 #include "skin/PngResource.h"
+#include "tests/support/ScreenPixels.h"
 #include "tools/guidriver/GuiDriver.h"
 #include "win/Dialog.h"
 #include "win/Gdi.h"
@@ -44,31 +45,14 @@ class Shot {
 public:
     // From the screen, or with `own` from the window's own DC (what it has drawn,
     // before it reaches the screen).
-    explicit Shot(HWND window, bool own = false) {
-        ::GetWindowRect(window, &rect_);
-        w_ = rect_.right - rect_.left;
-        h_ = rect_.bottom - rect_.top;
-        if (w_ <= 0 || h_ <= 0) return;
-        win::WindowDC screen(own ? window : nullptr);
-        const POINT origin = own ? POINT{0, 0} : POINT{rect_.left, rect_.top};
-        win::MemoryDC mem(screen.get());
-        void* bits = nullptr;
-        win::Bitmap dib = win::CreateTopDownDib(screen.get(), w_, h_, &bits);
-        if (!dib || !bits) return;
-        win::ScopedSelect select(mem.get(), dib.get());
-        ::BitBlt(mem.get(), 0, 0, w_, h_, screen.get(), origin.x, origin.y, SRCCOPY);
-        ::GdiFlush();
-        const DWORD* p = static_cast<const DWORD*>(bits);
-        px_.assign(p, p + static_cast<size_t>(w_) * h_);
-    }
+    explicit Shot(HWND window, bool own = false)
+        : pixels_(own ? support::ScreenPixels::OfWindowDC(window) : support::ScreenPixels::OfScreen(WindowRect(window))),
+          w_(pixels_.Width()),
+          h_(pixels_.Height()) {}
     int width() const { return w_; }
     int height() const { return h_; }
     // Window-relative coordinates.
-    COLORREF At(int x, int y) const {
-        if (px_.empty() || x < 0 || y < 0 || x >= w_ || y >= h_) return CLR_INVALID;
-        const DWORD v = px_[static_cast<size_t>(y) * w_ + x];
-        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-    }
+    COLORREF At(int x, int y) const { return pixels_.At(x, y); }
     // Bounding box (inclusive) of the pixels that satisfy `match`; empty when none.
     RECT Box(const std::function<bool(COLORREF)>& match) const {
         RECT box{w_, h_, -1, -1};
@@ -92,9 +76,14 @@ public:
     }
 
 private:
-    RECT rect_{};
+    static RECT WindowRect(HWND window) {
+        RECT r{};
+        ::GetWindowRect(window, &r);
+        return r;
+    }
+
+    support::ScreenPixels pixels_;
     int w_ = 0, h_ = 0;
-    std::vector<DWORD> px_;
 };
 
 bool Empty(const RECT& box) { return box.right < box.left; }
@@ -115,44 +104,14 @@ bool WaitPixel(HWND window, int x, int y, COLORREF colour, DWORD ms = 4000) {
     return gd::WaitFor([&] { return Near(PixelOf(window, x, y), colour); }, ms);
 }
 
-// Where the pointer comes to rest: read until it has not changed for 100 ms.
-POINT SettledCursor() {
-    POINT last{};
-    ::GetCursorPos(&last);
-    ULONGLONG since = ::GetTickCount64();
-    gd::WaitFor([&] {
-        POINT p{};
-        ::GetCursorPos(&p);
-        if (p.x != last.x || p.y != last.y) {
-            last = p;
-            since = ::GetTickCount64();
-        }
-        return ::GetTickCount64() - since >= 100;
-    }, 1500, 10);
-    return last;
-}
-
-// Moves the pointer with real input and waits until it rests there. The position
-// read right after SendInput can still be the old one under Wine, so corrections
-// for rounding are made only from a settled position, and only by a pixel or two.
+// Moves the pointer with real input (the driver waits until it rests there); a pointer
+// that does not stay fails the test.
 void MoveTo(int x, int y) {
-    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
-    int aimX = x, aimY = y;
+    gd::MoveTo(x, y);
     POINT p{};
-    for (int attempt = 0; attempt < 6; ++attempt) {
-        INPUT in{};
-        in.type = INPUT_MOUSE;
-        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        in.mi.dx = static_cast<LONG>((aimX * 65535LL + (w - 1) / 2) / (w - 1));
-        in.mi.dy = static_cast<LONG>((aimY * 65535LL + (h - 1) / 2) / (h - 1));
-        ::SendInput(1, &in, sizeof(in));
-        p = SettledCursor();
-        if (p.x == x && p.y == y) return;
-        const bool rounding = std::abs(p.x - aimX) <= 2 && std::abs(p.y - aimY) <= 2;
-        aimX = rounding ? aimX + x - p.x : x;
-        aimY = rounding ? aimY + y - p.y : y;
-    }
-    ADD_FAILURE() << "the pointer does not stay at " << x << ", " << y << " but at " << p.x << ", " << p.y;
+    ::GetCursorPos(&p);
+    if (p.x != x || p.y != y)
+        ADD_FAILURE() << "the pointer does not stay at " << x << ", " << y << " but at " << p.x << ", " << p.y;
 }
 
 POINT CentreOf(HWND window) {
