@@ -83,3 +83,16 @@ function(orv_layer name)
     target_link_libraries(${name} INTERFACE ${L_DEPS})
   endif()
 endfunction()
+
+# orv_takes_repair_lock([<test> ...]): these tests (all of this folder's when none are
+# named) run repairs, which take the machine-wide repair lock of their Wine prefix; the
+# ctest lock "repair" keeps them from running at once and waiting on each other's lock.
+function(orv_takes_repair_lock)
+  set(tests ${ARGN})
+  if(NOT tests)
+    get_property(tests DIRECTORY PROPERTY TESTS)
+  endif()
+  foreach(t ${tests})
+    set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK repair)
+  endforeach()
+endfunction()
