@@ -1,6 +1,5 @@
 #include "dialogs/ProblemSolvingFeedbackDlg.h"
 
-#include <memory>
 #include <string>
 
 #include "dialogs/JobWait.h"

@@ -1,23 +1,14 @@
 #pragma once
 #include <windows.h>
 
-#include <functional>
-
 #include "dialogs/DialogPair.h"
+#include "dialogs/FeedbackCalls.h"
 #include "skin/ImageButton.h"
 #include "skin/PngButton.h"
-#include "win/JobThread.h"
 
 // Asks on closing whether the problem was solved and hands the answer to the
 // feedback library on the library's thread while a progress prompt shows; then
 // closes itself. DoModal's result carries nothing.
-
-// What the dialog asks of the feedback library; both run on `thread`.
-struct FeedbackCalls {
-    win::CJobThread* thread = nullptr;
-    std::function<int(int code)> answer;  // reports an answer code, then shows the question page
-    std::function<int()> moreSolutions;   // opens the knowledge base
-};
 
 // Answer codes of the feedback library.
 constexpr int kFeedbackAnswerSolved = 1;

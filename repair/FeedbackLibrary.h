@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-#include "dialogs/ProblemSolvingFeedbackDlg.h"
+#include "dialogs/FeedbackCalls.h"
 #include "win/JobThread.h"
 
 // How the tool names itself to the feedback library.

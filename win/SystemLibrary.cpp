@@ -2,7 +2,6 @@
 
 #include <cwctype>
 #include <set>
-#include <vector>
 
 #include "win/PeImports.h"
 

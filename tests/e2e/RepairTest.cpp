@@ -20,7 +20,7 @@ bool EndsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
+using e2e::Ran;
 
 struct Started {
     ToolRun run;

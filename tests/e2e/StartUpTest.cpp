@@ -167,7 +167,7 @@ TEST(Win7, UnsupportedSystemEndsAfterItsPromptAndKeepsTheFolder) {
     quiet.endedAt = ::GetTickCount64();
     EXPECT_EQ(quiet.run->ExitCode(), 4u);
     EXPECT_FALSE(window);
-    EXPECT_FALSE(gd::FileExists(quiet.run->Path(L"LUMAFWU\\LUMAFWU.ran"))) << "the firmware tool ran";
+    EXPECT_FALSE(gd::FileExists(e2e::Ran(*quiet.run))) << "the firmware tool ran";
     quiet.files = e2e::SnapshotTree(quiet.run->Folder());
     ended.push_back(std::move(quiet));
     ExpectFoldersKept(ended);

@@ -118,6 +118,9 @@ private:
     HWND panel_ = nullptr;
 };
 
+// The firmware simulator's record of its last run in the tool's copy (tools/lumafwu/README.md).
+inline std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
+
 // Every file below a folder with its content, for checking that nothing was touched.
 struct FileSnapshot {
     std::wstring relative;

@@ -16,7 +16,7 @@ namespace {
 
 constexpr DWORD kRunTimeoutMs = 90000;
 
-std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
+using e2e::Ran;
 
 // The value of a `key=` line of the simulator's run record; 0 when it has none.
 unsigned long long RanValue(const ToolRun& run, const std::string& key) {
