@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Brings 32-bit Wine to a machine whose kernel runs no 32-bit x86 Linux program
-# (run as root; called by setup.sh). Debian 12's own qemu-user (7.2) cannot start
+# Lets a machine whose kernel runs no 32-bit x86 Linux program start 32-bit Wine (run
+# as root; called by setup.sh, which then installs wine32:i386). Debian 12's own qemu-user (7.2) cannot start
 # Wine; qemu-i386 10 from bookworm-backports can. It is fetched through a private apt
 # configuration that reads the mirror from the system's own sources, so the system's
 # apt set-up is never changed, and registered with binfmt_misc, which forgets it at
 # every boot: each run checks and redoes the registration.
+#
+# ORV_FORCE_QEMU=1 registers qemu-i386 even where the kernel runs 32-bit programs
+# itself (binfmt_misc comes before the kernel's own loader), so that the emulated path
+# can be tried on any machine; unregister it with
+#   echo -1 > /proc/sys/fs/binfmt_misc/qemu-i386
 set -euo pipefail
 store=/var/lib/orv-i386
 qemu=$store/qemu-i386
@@ -39,7 +44,7 @@ Components: main
 Architectures: amd64
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-  local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/parts"
+  local opts=(-o Acquire::Retries=3 -o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/parts"
               -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o APT::Architectures=amd64)
   echo "setup-i386: fetching qemu-i386 from bookworm-backports"
   apt-get "${opts[@]}" update -qq
@@ -70,17 +75,11 @@ if [ ! -x "$probe" ]; then
   chmod 755 "$probe"
 fi
 # A kernel with its own 32-bit support needs none of this.
-if ! probe_ok; then
+if [ "${ORV_FORCE_QEMU:-}" = 1 ] || ! probe_ok; then
   fetch_qemu
   register
   probe_ok || { echo "setup-i386: 32-bit programs still do not start after registering qemu-i386" >&2; exit 1; }
+  [ "${ORV_FORCE_QEMU:-}" = 1 ] && echo "setup-i386: 32-bit programs run through $qemu" >&2
 fi
 
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-  export DEBIAN_FRONTEND=noninteractive
-  echo "setup-i386: installing wine32:i386"
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
-fi
 exit 0

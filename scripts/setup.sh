@@ -16,15 +16,26 @@ for p in "${need_pkgs[@]}"; do
   fi
 done
 
+if [ "$(id -u)" = 0 ]; then
+  # 32-bit Wine needs a kernel that starts 32-bit programs, or qemu-i386 registered.
+  bash "$(dirname "$0")/setup-i386.sh"
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=(wine32:i386)
+  fi
+fi
+
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" != 0 ]; then
     echo "setup: missing packages (${missing[*]}) and not root; install them or run as root" >&2
     exit 1
   fi
-  export DEBIAN_FRONTEND=noninteractive
   echo "setup: installing ${missing[*]}"
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  # All in one transaction, so that apt picks matching halves of every library that
+  # both architectures need (scripts/apt.sh).
+  source "$(dirname "$0")/apt.sh"
+  orv_apt_update
+  orv_apt_install "${missing[@]}"
 fi
 
 gen=0
@@ -39,9 +50,7 @@ for l in "${locales_wanted[@]}"; do
 done
 if [ $gen = 1 ]; then locale-gen >/dev/null; fi
 
-if [ "$(id -u)" = 0 ]; then
-  bash "$(dirname "$0")/setup-i386.sh"
-elif [ ! -x /usr/lib/wine/wine ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ "$(id -u)" != 0 ] && { [ ! -x /usr/lib/wine/wine ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; }; then
   echo "setup: 32-bit Wine missing or not startable and not root" >&2
   exit 1
 fi
