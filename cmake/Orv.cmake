@@ -50,8 +50,10 @@ function(orv_register_test name program kind timeout)
     if(timeout)
       set_tests_properties(${test} PROPERTIES TIMEOUT ${timeout})
     endif()
+    # One pointer per display: GUI tests of one display run one at a time. The test
+    # command gives 32-bit Windows a display of its own (scripts/wine-run.sh).
     if(kind STREQUAL "gui")
-      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK display)
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK display_${arch})
     endif()
   endforeach()
 endfunction()
@@ -85,14 +87,19 @@ function(orv_layer name)
 endfunction()
 
 # orv_takes_repair_lock([<test> ...]): these tests (all of this folder's when none are
-# named) run repairs, which take the machine-wide repair lock of their Wine prefix; the
-# ctest lock "repair" keeps them from running at once and waiting on each other's lock.
+# named) run repairs, which take the machine-wide repair lock of their Wine prefix's
+# wineserver; a ctest lock per Windows architecture (their prefixes differ) keeps them
+# from running at once and waiting on each other's lock.
 function(orv_takes_repair_lock)
   set(tests ${ARGN})
   if(NOT tests)
     get_property(tests DIRECTORY PROPERTY TESTS)
   endif()
   foreach(t ${tests})
-    set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK repair)
+    if(t MATCHES "_w32$")
+      set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK repair_win32)
+    else()
+      set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK repair_win64)
+    endif()
   endforeach()
 endfunction()

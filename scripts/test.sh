@@ -19,6 +19,9 @@ bash scripts/stop-wine.sh build
 bash scripts/stop-wine.sh build-i686
 source scripts/xvfb.sh
 orv_xvfb_start
+# 32-bit Windows gets a display of its own: its GUI tests then run beside those under
+# WoW64, each moving its own pointer.
+orv_xvfb_start ORV_DISPLAY_W32
 trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"; bash "$root/scripts/stop-wine.sh" "$root/build-i686"' EXIT
 # Every test program's leftovers are ended after it (scripts/wine-run.sh).
 export ORV_REAP_LEFTOVERS=1
@@ -37,6 +40,7 @@ run_suite() {
 # The 64-bit build, then the delivered 32-bit one on 32-bit Windows and under WoW64
 # (its tests carry the label i686).
 run_suite default build "$@"
-run_suite i686 build-i686 "$@"
+# Its 64-bit base prefix is the one the 64-bit suite has just made.
+ORV_PREFIX_SEED=$root/build/wine run_suite i686 build-i686 "$@"
 echo "tests took $(( $(date +%s) - start )) s (build included)"
 exit $status

@@ -4,6 +4,10 @@
 # (32-bit Windows). The base prefix of each architecture reports Windows 10, maps the
 # dialogs' "宋体" font to an installed CJK font, and holds our own timeout.exe (Wine's
 # cmd.exe has none).
+#
+# ORV_PREFIX_SEED: another build's prefix folder; a base prefix ready there is copied
+# instead of made anew (a 64-bit prefix takes a minute and more to make where 32-bit
+# programs are emulated, a copy seconds).
 set -euo pipefail
 build=$1 winver=$2 dpi=$3 arch=${4:-win64}
 root=$build/wine
@@ -27,6 +31,11 @@ make_base() {
   ready "$base" && return 0
   WINEPREFIX=$base quiet wineserver -k || true
   rm -rf "$base"
+  local seed=${ORV_PREFIX_SEED:+$ORV_PREFIX_SEED/${base##*/}}
+  if [ -n "$seed" ] && [ "$seed" != "$base" ] && ready "$seed"; then
+    cp -a "$seed" "$base"
+    return 0
+  fi
   wine_in "$base" quiet $loader wineboot -i
   # The Sharp face: the plain one loses thin horizontal strokes at the dialogs' size.
   local subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
