@@ -39,7 +39,9 @@ TEST(Viewer, TheLinkTogglesItAndClicksElsewhereHideIt) {
 
     gd::ClickControl(link);
     HWND viewer = nullptr;
-    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer = FindViewer(run.Pid())); }, 5000)) << "the first click shows it";
+    // The first click makes the viewer (and loads the rich edit library).
+    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer = FindViewer(run.Pid())); }, e2e::kWindowTimeoutMs))
+        << "the first click shows it";
     gd::WaitForProp(viewer, L"Orvane.PairSettled", e2e::kSettleTimeoutMs);
 
     RECT panel{}, back{};
@@ -54,10 +56,10 @@ TEST(Viewer, TheLinkTogglesItAndClicksElsewhereHideIt) {
     e2e::SaveWindowShot(run.Panel(), L"panel-viewer");
 
     gd::ClickControl(link);
-    EXPECT_TRUE(gd::WaitFor([&] { return !Shown(viewer); }, 3000)) << "the second click hides it";
+    EXPECT_TRUE(gd::WaitFor([&] { return !Shown(viewer); }, e2e::kSettleTimeoutMs)) << "the second click hides it";
 
     gd::ClickControl(link);
-    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer); }, 3000)) << "a third click shows it again";
+    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer); }, e2e::kSettleTimeoutMs)) << "a third click shows it again";
     EXPECT_EQ(FindViewer(run.Pid()), viewer) << "later clicks reuse the viewer";
 
     // A click inside the viewer keeps it.
@@ -68,13 +70,13 @@ TEST(Viewer, TheLinkTogglesItAndClicksElsewhereHideIt) {
 
     // A click on the panel outside the viewer and the link hides it.
     ClickAt(panel.left + 60, panel.top + 60);
-    EXPECT_TRUE(gd::WaitFor([&] { return !Shown(viewer); }, 3000)) << "a click on the panel did not hide it";
+    EXPECT_TRUE(gd::WaitFor([&] { return !Shown(viewer); }, e2e::kSettleTimeoutMs)) << "a click on the panel did not hide it";
 
     // So does a click anywhere outside the panel (seen through the mouse hook).
     gd::ClickControl(link);
-    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer); }, 3000));
+    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer); }, e2e::kSettleTimeoutMs));
     ClickAt(panel.right + 40 < ::GetSystemMetrics(SM_CXSCREEN) ? panel.right + 40 : panel.left - 40, panel.top + 100);
-    EXPECT_TRUE(gd::WaitFor([&] { return !Shown(viewer); }, 3000)) << "a click outside the panel did not hide it";
+    EXPECT_TRUE(gd::WaitFor([&] { return !Shown(viewer); }, e2e::kSettleTimeoutMs)) << "a click outside the panel did not hide it";
 }
 
 TEST(ViewerEnglish, IsNeverCreated) {

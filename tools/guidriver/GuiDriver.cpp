@@ -222,14 +222,40 @@ std::wstring InputState(HWND window) {
            L", hit " + Hex(::WindowFromPoint(Centre(r)));
 }
 
-// Moves there and lets the target's thread catch up with the move (and with
-// whatever showed the window) before a button goes down.
-void MoveAndSettle(int x, int y) {
-    MoveTo(x, y);
+// Lets the thread of the window at (x, y) handle everything that reached it before.
+void CatchUp(int x, int y) {
     DWORD_PTR ignored = 0;
     if (HWND target = ::WindowFromPoint(POINT{x, y})) {
         ::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
     }
+}
+
+// Moves there and lets the target's thread catch up with the move (and with
+// whatever showed the window) before a button goes down.
+//
+// Under Wine a program's thread turns the X events it has not read yet into pointer
+// moves when it next waits for messages. When a window vanished under the pointer (a
+// prompt that was just confirmed), X told the window below about the pointer's old
+// position; a thread slow to read that (an emulated 32-bit program on a busy machine)
+// takes Wine's pointer back there after the move, and a press then lands on the old
+// spot. So the move counts once the pointer has stayed on the target for a while, the
+// target's thread catching up all along; whenever it is taken away, the move is made
+// again. No button is pressed meanwhile.
+void MoveAndSettle(int x, int y) {
+    constexpr DWORD kStillMs = 250, kGiveUpMs = 5000;
+    MoveTo(x, y);
+    ULONGLONG since = ::GetTickCount64();
+    WaitFor([&] {
+        CatchUp(x, y);
+        POINT p{};
+        ::GetCursorPos(&p);
+        if (p.x != x || p.y != y) {
+            MoveTo(x, y);
+            since = ::GetTickCount64();
+            return false;
+        }
+        return ::GetTickCount64() - since >= kStillMs;
+    }, kGiveUpMs, 10);
 }
 
 }  // namespace
