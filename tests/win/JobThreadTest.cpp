@@ -25,11 +25,15 @@ LRESULT CALLBACK CountTimer(HWND window, UINT message, WPARAM wp, LPARAM lp)
 // Set when the test has seen what it waits for: the busy windows below then calm down,
 // so that a thread they kept busy serves again.
 std::atomic<bool> g_calm{false};
+// Messages the busy windows have handled.
+std::atomic<int> g_busy{0};
 
 // A window that keeps its thread's queue busy: a message it posts to itself again, and
 // what it paints never validated.
 LRESULT CALLBACK Busy(HWND window, UINT message, WPARAM wp, LPARAM lp)
 {
+    if (message == WM_APP || message == WM_PAINT)
+        ++g_busy;
     if (message == WM_APP) {
         if (!g_calm)
             ::PostMessageW(window, WM_APP, 0, 0);
@@ -58,6 +62,7 @@ TEST(JobThread, AWindowThatKeepsTheQueueBusyNeverKeepsAJobWaiting)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         g_calm = false;
+        g_busy = 0;
         win::CJobThread thread;
         ASSERT_TRUE(thread.Start());
         HWND window = nullptr;
@@ -79,6 +84,12 @@ TEST(JobThread, AWindowThatKeepsTheQueueBusyNeverKeepsAJobWaiting)
         });
         ASSERT_TRUE(win::WaitTakingSentMessages(*made, 10000));
         ASSERT_EQ(1, made->Result());
+        // Only once the thread is busy with the window: a job queued earlier would run
+        // before it got to the window's messages at all.
+        const ULONGLONG until = ::GetTickCount64() + 10000;
+        while (g_busy < 100 && ::GetTickCount64() < until)
+            ::Sleep(10);
+        ASSERT_GE(g_busy.load(), 100) << "the window is not busy";
         auto next = thread.Post([] { return 42; });
         const bool done = win::WaitTakingSentMessages(*next, 5000);
         g_calm = true;
