@@ -82,6 +82,10 @@ void CJobThread::Run(State& state)
 {
     // No COM apartment is entered here: a job (a library that calls CoInitializeEx
     // itself) picks the one it needs, which it could not once the thread had another.
+    // The thread's message queue exists before any job runs: a library loaded by the
+    // first job then never sets up the window system for it inside its DllMain.
+    MSG first;
+    ::PeekMessageW(&first, nullptr, 0, 0, PM_NOREMOVE);
     HANDLE pending = state.pending.get();
     for (;;) {
         // One job, then one message: a window that keeps the queue busy (one that posts
