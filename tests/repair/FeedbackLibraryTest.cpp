@@ -147,6 +147,7 @@ std::set<std::string> AllExportsBut(const char* missing)
 
 // A folder of its own per test under the build folder, made afresh before use. A library
 // loaded from it stays loaded, so the folder is removed at the next run, not at the end.
+// The 32-bit build runs this program on two Windows at once, each with folders of its own.
 class FeedbackFolder : public ::testing::Test
 {
 protected:
@@ -155,10 +156,13 @@ protected:
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "-" + info->name();
         std::replace(name.begin(), name.end(), '/', '-');
+        const char* windows = std::getenv("ORV_WINARCH");
+        const std::string feedback = std::string("feedback-") + (windows ? windows : "win64");
         const std::wstring root = BuildFolder() + L"\\testdata";
         ::CreateDirectoryW(root.c_str(), NULL);
-        ::CreateDirectoryW((root + L"\\feedback").c_str(), NULL);
-        m_folder = root + L"\\feedback\\" + std::wstring(name.begin(), name.end());
+        ::CreateDirectoryW((root + L"\\" + std::wstring(feedback.begin(), feedback.end())).c_str(), NULL);
+        m_folder = root + L"\\" + std::wstring(feedback.begin(), feedback.end()) + L"\\" +
+                   std::wstring(name.begin(), name.end());
         support::RemoveTree(m_folder);
         ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), NULL));
     }
