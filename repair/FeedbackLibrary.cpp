@@ -47,13 +47,25 @@ int CFeedbackLibrary::Load(const std::wstring& folder)
 {
     if (IsLoaded())
         return 1;
+    if (!m_thread.Start())
+        return 0;
+    const std::shared_ptr<win::CJobTicket> ticket =
+        m_thread.Post([this, folder] { return LoadOnLibraryThread(folder); });
+    return ticket && win::WaitTakingSentMessages(*ticket, INFINITE) ? ticket->Result() : 0;
+}
+
+int CFeedbackLibrary::LoadOnLibraryThread(const std::wstring& folder)
+{
+    if (!m_thread.Running() || ::GetCurrentThreadId() != m_thread.ThreadId())
+        return 0;
+    if (IsLoaded())
+        return 1;
     // An unknown folder would turn the path into one relative to the current drive.
     if (folder.empty())
         return 0;
-    const std::wstring path = folder + L"\\" + kFeedbackLibraryFileName;
     // The full path names the library itself; the libraries it ships beside itself load
     // from there, system libraries only from the system folder.
-    HMODULE module = win::LoadLibraryAt(path);
+    HMODULE module = win::LoadLibraryAt(folder + L"\\" + kFeedbackLibraryFileName);
     if (!module)
         return 0;
     m_hModule = module;
@@ -63,8 +75,6 @@ int CFeedbackLibrary::Load(const std::wstring& folder)
         if (!procs[i])
             return 0;
     }
-    if (!m_thread.Start())
-        return 0;
     for (int i = 0; i < kEntryPointCount; ++i)
         m_procs[i] = procs[i];
     return 1;

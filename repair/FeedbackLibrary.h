@@ -25,12 +25,13 @@ std::wstring MakeFeedbackTimeText();
 
 // Binding to the maker's feedback library beside the executable. The library is loaded
 // once and never unloaded; every entry point is cdecl, takes UTF-16 strings and
-// returns int. Until Load() has succeeded the callers call nothing and return 0.
+// returns int. Until it has been loaded the callers call nothing and return 0.
 //
-// A loaded library gets a thread of its own for the life of the process (Thread()),
-// and the tool makes every call there, one at a time and in order: whatever the
-// library keeps on its calling thread (windows, timers, COM, thread-local state) lives
-// on between calls.
+// The library gets a thread of its own for the life of the process (Thread()). It is
+// loaded there, as that thread's first job, and the tool makes every call there, one at
+// a time and in order: what its DllMain, its static constructors and its calls keep on
+// their thread (windows, timers, a COM apartment, thread-local state) lives on where
+// the library is called.
 class CFeedbackLibrary
 {
 public:
@@ -64,17 +65,21 @@ public:
     CFeedbackLibrary(const CFeedbackLibrary&) = delete;
     CFeedbackLibrary& operator=(const CFeedbackLibrary&) = delete;
 
-    // Loads the library from the executable's folder. 1 when all nine entry points were
-    // found, 0 at the first one missing (or when the library does not load).
+    // Loads the library from the executable's folder (or `folder`) on the library's
+    // thread, started here, and waits for it, taking the messages other threads send
+    // meanwhile. 1 when all nine entry points were found, 0 at the first one missing, when
+    // the library does not load or the thread cannot start.
     int Load();
-    // The same from another folder (tests).
     int Load(const std::wstring& folder);
+    // The load itself, for a caller that waits its own way: runs only as a job on Thread()
+    // (0 anywhere else).
+    int LoadOnLibraryThread(const std::wstring& folder);
     int IsLoaded() const;
 
     // The binding the tool uses: one for the process, never destroyed, as the library
     // and its thread are never unloaded or stopped.
     static CFeedbackLibrary& ForProcess();
-    // The library's thread; running once Load() has succeeded.
+    // The library's thread.
     win::CJobThread& Thread() { return m_thread; }
 
     int InitFreedbackDll() const;

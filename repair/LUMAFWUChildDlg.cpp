@@ -11,6 +11,7 @@
 #include "dialogs/TooltipDlg.h"
 #include "log/Gbk.h"
 #include "log/LogSave.h"
+#include "repair/ExeFolder.h"
 #include "repair/SystemVersion.h"
 #include "res/resource.h"
 #include "skin/PngResource.h"
@@ -116,9 +117,14 @@ void CLUMAFWUChildDlg::InitWorkEnvironment() {
     m_repair.SetLanguage(m_nLanguage);
     if (!CMouseHook::SetTarget(m_hWnd)) FailAndExit(kInitFailedZh, kInitFailedEn);
     if (!CMouseHook::Install()) FailAndExit(kInitFailedZh, kInitFailedEn);
-    if (!m_feedback.Load()) FailAndExit(kInitFailedZh, kInitFailedEn);
-    const int ready = CallLibrary([](const CFeedbackLibrary& library) { return library.InitFreedbackDll(); },
-                                  L"正在初始化，请稍等", L"Preparing the tool, please wait");
+    if (!m_feedback.Thread().Start()) FailAndExit(kInitFailedZh, kInitFailedEn);
+    // The load is the first job of the library's thread, so that its DllMain and static
+    // constructors run where it is called.
+    const int ready = CallLibrary(
+        [](CFeedbackLibrary& library) {
+            return library.LoadOnLibraryThread(GetExeFolder()) && library.InitFreedbackDll() ? 1 : 0;
+        },
+        L"正在初始化，请稍等", L"Preparing the tool, please wait");
     if (!ready) FailAndExit(kInitFailedZh, kInitFailedEn);
 }
 
@@ -329,10 +335,9 @@ void CLUMAFWUChildDlg::ReportPlainClose() {
         L"正在清理临时文件，请稍等", L"Cleaning up temporary files, please wait");
 }
 
-int CLUMAFWUChildDlg::CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh,
-                                  const wchar_t* en) {
+int CLUMAFWUChildDlg::CallLibrary(std::function<int(CFeedbackLibrary&)> call, const wchar_t* zh, const wchar_t* en) {
     // The binding lives as long as the process, so the job may hold on to it.
-    const CFeedbackLibrary* library = &m_feedback;
+    CFeedbackLibrary* library = &m_feedback;
     return RunWithProgress(
         m_feedback.Thread(), [library, call = std::move(call)] { return call(*library); }, nullptr,
         m_nLanguage == 1 ? zh : en, m_fScale);

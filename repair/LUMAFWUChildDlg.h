@@ -75,7 +75,7 @@ private:
     // answer, however long it takes; a slow library never freezes the window, and when
     // the call takes more than a moment a progress prompt with the given text shows
     // until it returns.
-    int CallLibrary(std::function<int(const CFeedbackLibrary&)> call, const wchar_t* zh, const wchar_t* en);
+    int CallLibrary(std::function<int(CFeedbackLibrary&)> call, const wchar_t* zh, const wchar_t* en);
     void OnAgreementClicked();
     void AgreementLinkStep(POINT screen);
     void HideViewer();

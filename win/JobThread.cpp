@@ -1,7 +1,5 @@
 #include "win/JobThread.h"
 
-#include <objbase.h>
-
 namespace win {
 
 CJobTicket::CJobTicket() : m_done(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
@@ -82,46 +80,57 @@ DWORD WINAPI CJobThread::ThreadProc(LPVOID param)
 
 void CJobThread::Run(State& state)
 {
-    // The apartment lives as long as the process, as the thread does.
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // No COM apartment is entered here: a job (a library that calls CoInitializeEx
+    // itself) picks the one it needs, which it could not once the thread had another.
+    // The thread's message queue exists before any job runs: a library loaded by the
+    // first job then never sets up the window system for it inside its DllMain.
+    MSG first;
+    ::PeekMessageW(&first, nullptr, 0, 0, PM_NOREMOVE);
     HANDLE pending = state.pending.get();
     for (;;) {
-        ::MsgWaitForMultipleObjectsEx(1, &pending, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // One job, then one message: a window that keeps the queue busy (one that posts
+        // to itself again, or never validates what it paints) cannot keep a job waiting.
+        if (RunNext(state))
+            continue;
         MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             // A job's window may ask the thread to quit; the thread serves on.
-            if (msg.message == WM_QUIT)
-                continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
+            if (msg.message != WM_QUIT) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            continue;
         }
-        RunQueued(state);
+        {
+            std::lock_guard<std::mutex> hold(state.lock);
+            if (!state.queue.empty())
+                continue;
+            ::ResetEvent(pending);
+        }
+        ::MsgWaitForMultipleObjectsEx(1, &pending, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
-void CJobThread::RunQueued(State& state)
+bool CJobThread::RunNext(State& state)
 {
-    for (;;) {
-        std::function<int()> job;
-        std::shared_ptr<CJobTicket> ticket;
-        {
-            std::lock_guard<std::mutex> hold(state.lock);
-            if (state.queue.empty()) {
-                ::ResetEvent(state.pending.get());
-                return;
-            }
-            job = std::move(state.queue.front().first);
-            ticket = std::move(state.queue.front().second);
-            state.queue.pop_front();
-        }
-        int result = 0;
-        try {
-            result = job();
-        } catch (...) {
-            result = 0;
-        }
-        ticket->Finish(result);
+    std::function<int()> job;
+    std::shared_ptr<CJobTicket> ticket;
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        if (state.queue.empty())
+            return false;
+        job = std::move(state.queue.front().first);
+        ticket = std::move(state.queue.front().second);
+        state.queue.pop_front();
     }
+    int result = 0;
+    try {
+        result = job();
+    } catch (...) {
+        result = 0;
+    }
+    ticket->Finish(result);
+    return true;
 }
 
 bool WaitTakingSentMessages(const CJobTicket& ticket, DWORD timeoutMs)

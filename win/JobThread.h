@@ -36,9 +36,10 @@ private:
 };
 
 // A thread that lives as long as the process and runs the jobs given to it one at a
-// time, in the order given. It is a single-threaded COM apartment and dispatches its
-// messages between jobs and while it waits for one, so that windows, timers and
-// apartment state that a job leaves behind on it live on and are served. It is never
+// time, in the order given. Between jobs, and while it waits for one, it dispatches its
+// messages one at a time, so that windows, timers and apartment state that a job
+// leaves behind on it live on and are served; a job that is waiting runs before the
+// next message. It enters no COM apartment itself: its jobs choose. It is never
 // stopped: what a job set up there may be in use until the process ends.
 class CJobThread {
 public:
@@ -66,7 +67,8 @@ private:
     };
     static DWORD WINAPI ThreadProc(LPVOID param);
     static void Run(State& state);
-    static void RunQueued(State& state);
+    // Runs the first job queued; false when there was none.
+    static bool RunNext(State& state);
 
     std::shared_ptr<State> m_state;
 };

@@ -2,16 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "win/Handle.h"
 
 namespace win {
 
 namespace {
-
-// Large enough for any library a vendor ships; a larger file is not read at all.
-constexpr DWORD kMaxImageBytes = 64u << 20;
 
 template <typename T>
 bool ReadAt(const std::string& image, size_t offset, T& out)
@@ -22,74 +21,170 @@ bool ReadAt(const std::string& image, size_t offset, T& out)
     return true;
 }
 
-}  // namespace
+// IMAGE_DELAYLOAD_DESCRIPTOR, the same in both formats; the toolchain's headers differ
+// in whether and how they declare it.
+struct DelayDescriptor {
+    DWORD attributes;
+    DWORD name;
+    DWORD module;
+    DWORD addresses;
+    DWORD names;
+    DWORD boundAddresses;
+    DWORD unloadAddresses;
+    DWORD timeStamp;
+};
+static_assert(sizeof(DelayDescriptor) == 32, "the delay descriptor is 32 bytes");
 
-std::vector<std::string> ImportedLibraryNamesIn(const std::string& image)
-{
-    std::vector<std::string> names;
-    IMAGE_DOS_HEADER dos;
-    if (!ReadAt(image, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0)
-        return names;
-    const size_t nt = static_cast<size_t>(dos.e_lfanew);
-    DWORD signature = 0;
-    IMAGE_FILE_HEADER file;
-    WORD magic = 0;
-    const size_t optional = nt + 4 + sizeof(IMAGE_FILE_HEADER);
-    if (!ReadAt(image, nt, signature) || signature != IMAGE_NT_SIGNATURE || !ReadAt(image, nt + 4, file) ||
-        !ReadAt(image, optional, magic))
-        return names;
-    IMAGE_DATA_DIRECTORY imports{};
-    if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-        IMAGE_OPTIONAL_HEADER64 h;
-        if (!ReadAt(image, optional, h) || h.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT)
-            return names;
-        imports = h.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-        IMAGE_OPTIONAL_HEADER32 h;
-        if (!ReadAt(image, optional, h) || h.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT)
-            return names;
-        imports = h.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    } else {
-        return names;
+// Set in its attributes when the descriptor holds relative addresses; without it (old
+// linkers) they are virtual addresses.
+constexpr DWORD kDelayRvaBased = 1;
+
+class ImportReader {
+public:
+    explicit ImportReader(const std::string& image) : m_image(image) {}
+
+    // False when the image is no PE file or beyond the limits.
+    bool ReadHeaders()
+    {
+        IMAGE_DOS_HEADER dos;
+        if (!ReadAt(m_image, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0)
+            return false;
+        const size_t nt = static_cast<size_t>(dos.e_lfanew);
+        DWORD signature = 0;
+        IMAGE_FILE_HEADER file;
+        WORD magic = 0;
+        const size_t optional = nt + 4 + sizeof(IMAGE_FILE_HEADER);
+        if (!ReadAt(m_image, nt, signature) || signature != IMAGE_NT_SIGNATURE || !ReadAt(m_image, nt + 4, file) ||
+            !ReadAt(m_image, optional, magic))
+            return false;
+        if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            IMAGE_OPTIONAL_HEADER64 h;
+            if (!ReadAt(m_image, optional, h))
+                return false;
+            ReadDirectories(h.DataDirectory, h.NumberOfRvaAndSizes);
+            m_imageBase = h.ImageBase;
+        } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+            IMAGE_OPTIONAL_HEADER32 h;
+            if (!ReadAt(m_image, optional, h))
+                return false;
+            ReadDirectories(h.DataDirectory, h.NumberOfRvaAndSizes);
+            m_imageBase = h.ImageBase;
+        } else {
+            return false;
+        }
+        if (file.NumberOfSections > kMaxPeSections)
+            return false;
+        m_sections = optional + file.SizeOfOptionalHeader;
+        m_sectionCount = file.NumberOfSections;
+        return true;
     }
-    const size_t sections = optional + file.SizeOfOptionalHeader;
-    auto offsetOf = [&](DWORD rva, size_t& offset) {
-        for (WORD i = 0; i < file.NumberOfSections; ++i) {
+
+    // Adds the names of both directories; false when either has more entries than allowed.
+    bool ReadNames(std::vector<std::string>& names)
+    {
+        size_t at = 0;
+        if (m_imports != 0 && OffsetOf(m_imports, at)) {
+            size_t count = 0;
+            for (IMAGE_IMPORT_DESCRIPTOR d; ReadAt(m_image, at, d) && d.Name != 0; at += sizeof(d)) {
+                if (++count > kMaxPeImportDescriptors)
+                    return false;
+                if (!Add(d.Name, names))
+                    break;
+            }
+        }
+        if (m_delayImports != 0 && OffsetOf(m_delayImports, at)) {
+            size_t count = 0;
+            for (DelayDescriptor d; ReadAt(m_image, at, d) && d.name != 0; at += sizeof(d)) {
+                if (++count > kMaxPeImportDescriptors)
+                    return false;
+                DWORD rva = d.name;
+                if (!(d.attributes & kDelayRvaBased)) {
+                    if (d.name < m_imageBase)
+                        break;
+                    rva = static_cast<DWORD>(d.name - m_imageBase);
+                }
+                if (!Add(rva, names))
+                    break;
+            }
+        }
+        return true;
+    }
+
+private:
+    void ReadDirectories(const IMAGE_DATA_DIRECTORY* directories, DWORD count)
+    {
+        if (count > IMAGE_DIRECTORY_ENTRY_IMPORT)
+            m_imports = directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+        if (count > IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT)
+            m_delayImports = directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress;
+    }
+
+    bool OffsetOf(DWORD rva, size_t& offset) const
+    {
+        for (size_t i = 0; i < m_sectionCount; ++i) {
             IMAGE_SECTION_HEADER s;
-            if (!ReadAt(image, sections + i * sizeof(s), s))
+            if (!ReadAt(m_image, m_sections + i * sizeof(s), s))
                 return false;
             if (rva >= s.VirtualAddress && rva - s.VirtualAddress < s.SizeOfRawData) {
-                offset = s.PointerToRawData + (rva - s.VirtualAddress);
-                return offset < image.size();
+                offset = static_cast<size_t>(s.PointerToRawData) + (rva - s.VirtualAddress);
+                return offset < m_image.size();
             }
         }
         return false;
-    };
-    size_t at = 0;
-    if (imports.VirtualAddress == 0 || !offsetOf(imports.VirtualAddress, at))
-        return names;
-    for (IMAGE_IMPORT_DESCRIPTOR d; ReadAt(image, at, d) && d.Name != 0; at += sizeof(d)) {
-        size_t name = 0;
-        if (!offsetOf(d.Name, name))
-            break;
-        const size_t end = image.find('\0', name);
-        if (end == std::string::npos || end - name > MAX_PATH)
-            break;
-        names.push_back(image.substr(name, end - name));
     }
+
+    // Adds the name at `rva` unless it is there already; false when it cannot be read.
+    bool Add(DWORD rva, std::vector<std::string>& names)
+    {
+        size_t at = 0;
+        if (!OffsetOf(rva, at))
+            return false;
+        const size_t room = std::min(m_image.size() - at, kMaxPeImportNameLength + 1);
+        const void* end = std::memchr(m_image.data() + at, '\0', room);
+        if (!end || end == m_image.data() + at)
+            return false;
+        std::string name(m_image.data() + at, static_cast<const char*>(end));
+        std::string key = name;
+        for (char& c : key)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (m_seen.insert(key).second)
+            names.push_back(std::move(name));
+        return true;
+    }
+
+    const std::string& m_image;
+    size_t m_sections = 0;
+    size_t m_sectionCount = 0;
+    ULONGLONG m_imageBase = 0;
+    DWORD m_imports = 0;
+    DWORD m_delayImports = 0;
+    std::set<std::string> m_seen;
+};
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ImportedLibraryNamesIn(const std::string& image)
+{
+    if (image.size() > kMaxPeImageBytes)
+        return std::nullopt;
+    ImportReader reader(image);
+    std::vector<std::string> names;
+    if (!reader.ReadHeaders() || !reader.ReadNames(names))
+        return std::nullopt;
     return names;
 }
 
-std::vector<std::string> ImportedLibraryNames(const std::wstring& path)
+std::optional<std::vector<std::string>> ImportedLibraryNames(const std::wstring& path)
 {
     UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxImageBytes)
-        return {};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+        static_cast<ULONGLONG>(size.QuadPart) > kMaxPeImageBytes)
+        return std::nullopt;
     std::string image(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
     if (!::ReadFile(file.get(), &image[0], static_cast<DWORD>(image.size()), &read, nullptr) || read != image.size())
-        return {};
+        return std::nullopt;
     return ImportedLibraryNamesIn(image);
 }
 

@@ -29,10 +29,15 @@ bool RestrictLibrarySearch();
 // imports are looked for there first. Null on failure.
 HMODULE LoadSystemLibrary(const std::wstring& fileName);
 
-// Loads the library at an absolute path together with the libraries shipped beside it.
-// Every library it (or one shipped beside it) imports that the system folder holds is
-// loaded from there first, so that a copy planted beside it never stands in for a
-// system library; the rest come from its folder. The system libraries stay loaded.
+// Loads the library at an absolute path together with its own libraries: those its
+// import tables (and theirs, in turn) name that lie beside it and not in the system
+// folder. Each is loaded by its full path, what it imports first, and the library last;
+// everything else they import is a system library and comes from the system folder
+// only, so that a copy planted beside the library never stands in for one, even when
+// reached through a forwarded export. Without the search flags (see above) the system
+// libraries are loaded from the system folder first, and the rest of the search starts
+// in the library's folder. What was loaded stays loaded. Null on failure, also when an
+// import table is refused (win/PeImports.h).
 HMODULE LoadLibraryAt(const std::wstring& path);
 
 // The system folder without a trailing backslash; empty when unknown.

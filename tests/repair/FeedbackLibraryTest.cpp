@@ -3,6 +3,7 @@
 #include "repair/ExeFolder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/Text.h"
+#include "win/JobThread.h"
 
 #include <windows.h>
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -43,6 +45,42 @@ std::wstring BinFolder()
 std::wstring StandIn()
 {
     return BinFolder() + L"\\CorvelFeedbackInformation.dll";
+}
+
+// The variant that ships a library of its own beside it.
+std::wstring PrivateStandInFolder()
+{
+    return BinFolder() + L"\\feedbackdll-private";
+}
+
+// Names of the files in a folder, sorted, joined with ", ".
+std::string FilesIn(const std::wstring& folder)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                std::string name;
+                for (const wchar_t* c = found.cFileName; *c; ++c)
+                    name += static_cast<char>(*c);
+                names.insert(name);
+            }
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    std::string joined;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
+}
+
+// Makes a call of the library on its thread, as the tool does; -1 when it did not end in time.
+int CallOnItsThread(CFeedbackLibrary& library, std::function<int(CFeedbackLibrary&)> call)
+{
+    const std::shared_ptr<win::CJobTicket> ticket = library.Thread().Post([&library, call] { return call(library); });
+    return ticket && win::WaitTakingSentMessages(*ticket, 30000) ? ticket->Result() : -1;
 }
 
 using support::SplitLines;
@@ -109,6 +147,7 @@ std::set<std::string> AllExportsBut(const char* missing)
 
 // A folder of its own per test under the build folder, made afresh before use. A library
 // loaded from it stays loaded, so the folder is removed at the next run, not at the end.
+// The 32-bit build runs this program on two Windows at once, each with folders of its own.
 class FeedbackFolder : public ::testing::Test
 {
 protected:
@@ -117,10 +156,13 @@ protected:
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "-" + info->name();
         std::replace(name.begin(), name.end(), '/', '-');
+        const char* windows = std::getenv("ORV_WINARCH");
+        const std::string feedback = std::string("feedback-") + (windows ? windows : "win64");
         const std::wstring root = BuildFolder() + L"\\testdata";
         ::CreateDirectoryW(root.c_str(), NULL);
-        ::CreateDirectoryW((root + L"\\feedback").c_str(), NULL);
-        m_folder = root + L"\\feedback\\" + std::wstring(name.begin(), name.end());
+        ::CreateDirectoryW((root + L"\\" + std::wstring(feedback.begin(), feedback.end())).c_str(), NULL);
+        m_folder = root + L"\\" + std::wstring(feedback.begin(), feedback.end()) + L"\\" +
+                   std::wstring(name.begin(), name.end());
         support::RemoveTree(m_folder);
         ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), NULL));
     }
@@ -247,6 +289,105 @@ TEST_F(FeedbackLibraryLoad, SucceedsWithTheStandInOnce)
     EXPECT_EQ(1, library.IsLoaded());
     EXPECT_EQ(1, library.Load(m_folder));
     EXPECT_TRUE(Journal().empty());
+}
+
+// The library is loaded on the thread where it is called, so that what its DllMain sets
+// up there is where its calls are; that thread enters no COM apartment of its own, so
+// that a library which enters one itself gets the kind it asks for.
+TEST_F(FeedbackLibraryLoad, IsLoadedWhereItIsCalledAndEntersTheApartmentItAsksFor)
+{
+    for (const char* model : {"multithreaded", "apartment"}) {
+        SCOPED_TRACE(model);
+        const std::wstring folder = m_folder + L"\\" + std::wstring(model, model + std::strlen(model));
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), NULL));
+        ASSERT_TRUE(::CopyFileW(StandIn().c_str(), (folder + L"\\CorvelFeedbackInformation.dll").c_str(), FALSE));
+        WriteBytes(folder + L"\\CorvelFeedbackInformation.ini", std::string("com=") + model + "\n");
+        CFeedbackLibrary library;
+        ASSERT_EQ(1, library.Load(folder));
+        EXPECT_EQ(1, CallOnItsThread(library, [](CFeedbackLibrary& l) { return l.InitFreedbackDll(); }))
+            << "the library could not enter the apartment it asks for";
+        const std::string thread = std::to_string(library.Thread().ThreadId());
+        const std::vector<std::string> expected = {"DllMain\t" + thread, "InitFreedbackDll\t" + thread};
+        EXPECT_EQ(expected, SplitLines(ReadBytes(folder + L"\\CorvelFeedbackInformation.threads")));
+        EXPECT_NE(std::to_string(::GetCurrentThreadId()), thread);
+    }
+}
+
+TEST_F(FeedbackLibraryLoad, LoadsOnlyOnItsOwnThread)
+{
+    Place(StandIn());
+    CFeedbackLibrary library;
+    EXPECT_EQ(0, library.LoadOnLibraryThread(m_folder)) << "before its thread runs";
+    ASSERT_TRUE(library.Thread().Start());
+    EXPECT_EQ(0, library.LoadOnLibraryThread(m_folder)) << "on another thread";
+    EXPECT_EQ(0, library.IsLoaded());
+    EXPECT_FALSE(support::PathExists(m_folder + L"\\CorvelFeedbackInformation.threads")) << "it was loaded";
+    EXPECT_EQ(1, CallOnItsThread(library, [this](CFeedbackLibrary& l) { return l.LoadOnLibraryThread(m_folder); }));
+    EXPECT_EQ(1, library.IsLoaded());
+}
+
+// A system library planted beside the library, which its own library's import reaches
+// only through a forwarded export (icmp.dll forwards to iphlpapi.dll), is never loaded:
+// its own library is loaded by its full path, its imports searched for in the system
+// folder only. Wine takes a library from beside another only when told to
+// (ORV_DLLOVERRIDES, set where this test is registered), as Windows does for every
+// library that is not a KnownDLL; the control cases show that it does so here.
+TEST_F(FeedbackLibraryLoad, ASystemLibraryPlantedBesideItIsNeverLoaded)
+{
+    const char* overrides = std::getenv("ORV_DLLOVERRIDES");
+    ASSERT_TRUE(overrides && std::strstr(overrides, "icmp") && std::strstr(overrides, "iphlpapi"))
+        << "run through scripts/wine-run.sh with ORV_DLLOVERRIDES=icmp,iphlpapi=n,b";
+    const std::wstring marker = BuildFolder() + L"\\tests\\orv_marker.dll";
+    const std::wstring markers = m_folder + L"\\markers";
+    ASSERT_TRUE(::CreateDirectoryW(markers.c_str(), NULL));
+    ::SetEnvironmentVariableW(L"ORV_MARKER_DIR", markers.c_str());
+    // A control loads the library with the search that includes its folder, and frees it
+    // again; the markers refuse to load, which Wine answers by leaving the imports that
+    // needed them unresolved rather than failing the load.
+    const auto searchingItsFolder = [](const std::wstring& folder) {
+        HMODULE module = ::LoadLibraryExW((folder + L"\\CorvelFeedbackInformation.dll").c_str(), NULL,
+                                          LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (module)
+            ::FreeLibrary(module);
+    };
+    CFeedbackLibrary library;
+    const struct {
+        const char* name;
+        std::function<void(const std::wstring& folder)> load;
+        const char* markers;
+    } cases[] = {
+        // First, as the planted libraries would not be reached once the real ones are loaded.
+        {"control: the library's folder searched first", searchingItsFolder, "icmp.dll.loaded"},
+        {"control: its system imports loaded from the system folder, then its folder searched first",
+         [&](const std::wstring& folder) {
+             HMODULE icmp = ::LoadLibraryExW(L"icmp.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+             searchingItsFolder(folder);
+             if (icmp)
+                 ::FreeLibrary(icmp);
+         },
+         "iphlpapi.dll.loaded"},
+        {"the tool's load",
+         [&](const std::wstring& folder) {
+             ASSERT_EQ(1, library.Load(folder));
+             EXPECT_EQ(1, CallOnItsThread(library, [](CFeedbackLibrary& l) { return l.InitFreedbackDll(); }));
+         },
+         ""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring folder = m_folder + L"\\" + std::to_wstring(++n);
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), NULL));
+        for (const wchar_t* file : {L"CorvelFeedbackInformation.dll", L"CorvelFeedbackHelper.dll"})
+            ASSERT_TRUE(::CopyFileW((PrivateStandInFolder() + L"\\" + file).c_str(), (folder + L"\\" + file).c_str(), FALSE));
+        for (const wchar_t* planted : {L"icmp.dll", L"iphlpapi.dll"})
+            ASSERT_TRUE(::CopyFileW(marker.c_str(), (folder + L"\\" + planted).c_str(), FALSE));
+        c.load(folder);
+        EXPECT_EQ(c.markers, FilesIn(markers));
+        for (const wchar_t* name : {L"icmp.dll.loaded", L"iphlpapi.dll.loaded"})
+            ::DeleteFileW((markers + L"\\" + name).c_str());
+    }
+    ::SetEnvironmentVariableW(L"ORV_MARKER_DIR", NULL);
 }
 
 TEST_P(FeedbackLibraryMissingEntry, Fails)

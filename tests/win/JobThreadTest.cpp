@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "win/JobThread.h"
-#include "win/PeImports.h"
 
 namespace {
 
@@ -23,7 +22,84 @@ LRESULT CALLBACK CountTimer(HWND window, UINT message, WPARAM wp, LPARAM lp)
     return ::DefWindowProcW(window, message, wp, lp);
 }
 
+// Set when the test has seen what it waits for: the busy windows below then calm down,
+// so that a thread they kept busy serves again.
+std::atomic<bool> g_calm{false};
+// Messages the busy windows have handled.
+std::atomic<int> g_busy{0};
+
+// A window that keeps its thread's queue busy: a message it posts to itself again, and
+// what it paints never validated.
+LRESULT CALLBACK Busy(HWND window, UINT message, WPARAM wp, LPARAM lp)
+{
+    if (message == WM_APP || message == WM_PAINT)
+        ++g_busy;
+    if (message == WM_APP) {
+        if (!g_calm)
+            ::PostMessageW(window, WM_APP, 0, 0);
+        return 0;
+    }
+    if (message == WM_PAINT) {
+        if (g_calm)
+            ::ValidateRect(window, nullptr);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wp, lp);
+}
+
 }  // namespace
+
+TEST(JobThread, AWindowThatKeepsTheQueueBusyNeverKeepsAJobWaiting)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = Busy;
+    wc.lpszClassName = L"OrvJobThreadBusy";
+    ::RegisterClassW(&wc);
+    const struct {
+        const char* name;
+        bool paints;
+    } cases[] = {{"a message it posts itself again", false}, {"a paint it never validates", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_calm = false;
+        g_busy = 0;
+        win::CJobThread thread;
+        ASSERT_TRUE(thread.Start());
+        HWND window = nullptr;
+        auto made = thread.Post([&] {
+            if (c.paints) {
+                // Visible, so that it has something to paint; out of the way of the screen.
+                window = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1,
+                                           1, nullptr, nullptr, nullptr, nullptr);
+                if (window) {
+                    ::SetWindowPos(window, HWND_BOTTOM, 0, 0, 1, 1, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+                    ::InvalidateRect(window, nullptr, FALSE);
+                }
+            } else {
+                window = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+                if (window)
+                    ::PostMessageW(window, WM_APP, 0, 0);
+            }
+            return window ? 1 : 0;
+        });
+        ASSERT_TRUE(win::WaitTakingSentMessages(*made, 10000));
+        ASSERT_EQ(1, made->Result());
+        // Only once the thread is busy with the window: a job queued earlier would run
+        // before it got to the window's messages at all.
+        const ULONGLONG until = ::GetTickCount64() + 10000;
+        while (g_busy < 100 && ::GetTickCount64() < until)
+            ::Sleep(10);
+        ASSERT_GE(g_busy.load(), 100) << "the window is not busy";
+        auto next = thread.Post([] { return 42; });
+        const bool done = win::WaitTakingSentMessages(*next, 5000);
+        g_calm = true;
+        ASSERT_TRUE(done) << "the next job waited behind the window's messages";
+        EXPECT_EQ(42, next->Result());
+        auto destroyed = thread.Post([&] { return ::DestroyWindow(window) ? 1 : 0; });
+        ASSERT_TRUE(win::WaitTakingSentMessages(*destroyed, 10000));
+        EXPECT_EQ(1, destroyed->Result());
+    }
+}
 
 TEST(JobThread, RunsEveryJobInOrderOnOneThreadThatOutlivesWhatJobsDo)
 {
@@ -102,28 +178,4 @@ TEST(JobThread, ANoticeIsPostedOnceAndNeverForAJobDoneBeforeItWasAsked)
     EXPECT_FALSE(::PeekMessageW(&msg, window, kDone, kDone, PM_REMOVE));
     ::DestroyWindow(window);
     ::CloseHandle(release);
-}
-
-TEST(PeImports, NamesTheImportedLibrariesAndSurvivesBrokenFiles)
-{
-    wchar_t system[MAX_PATH] = {};
-    ASSERT_NE(0u, ::GetSystemDirectoryW(system, MAX_PATH));
-    wchar_t self[MAX_PATH] = {};
-    ASSERT_NE(0u, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
-    const std::vector<std::string> names = win::ImportedLibraryNames(self);
-    bool kernel = false;
-    for (std::string n : names) {
-        for (char& c : n)
-            c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
-        kernel = kernel || n == "kernel32.dll";
-    }
-    EXPECT_TRUE(kernel);
-    EXPECT_TRUE(win::ImportedLibraryNames(std::wstring(system) + L"\\no such library.dll").empty());
-    std::string image(4096, '\0');
-    image[0] = 'M';
-    image[1] = 'Z';
-    image[0x3D] = '\xFF';  // the NT headers would lie far past the end
-    image[0x3E] = '\xFF';
-    EXPECT_TRUE(win::ImportedLibraryNamesIn(image).empty());
-    EXPECT_TRUE(win::ImportedLibraryNamesIn("MZ").empty());
 }

@@ -4,7 +4,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "tests/support/PeCraft.h"
+#include "tests/support/TempFolder.h"
 #include "win/SystemLibrary.h"
 
 namespace {
@@ -30,6 +33,42 @@ std::wstring FolderOf(HMODULE module) {
 
 bool SameFolder(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+struct LoadCall {
+    std::wstring name;
+    DWORD flags;
+    bool operator==(const LoadCall& o) const { return name == o.name && flags == o.flags; }
+};
+std::vector<LoadCall> g_calls;
+
+std::ostream& operator<<(std::ostream& out, const LoadCall& c) {
+    std::string name;
+    for (wchar_t ch : c.name) name += ch < 128 ? static_cast<char>(ch) : '?';
+    return out << name << " 0x" << std::hex << c.flags << std::dec;
+}
+
+// Notes every load asked for and loads nothing.
+HMODULE WINAPI NoteLoadLibraryEx(LPCWSTR name, HANDLE, DWORD flags) {
+    g_calls.push_back({name, flags});
+    return reinterpret_cast<HMODULE>(::GetModuleHandleW(nullptr));
+}
+
+// Notes every load asked for and has the system do it.
+HMODULE WINAPI NoteAndLoadLibraryEx(LPCWSTR name, HANDLE file, DWORD flags) {
+    g_calls.push_back({name, flags});
+    return ::LoadLibraryExW(name, file, flags);
+}
+
+BOOL WINAPI RestrictNothing(DWORD) { return TRUE; }
+
+// build\tests\<this test> -> build\<relative>
+std::wstring BuildPath(const std::wstring& relative) {
+    wchar_t own[MAX_PATH] = {};
+    std::wstring path(own, ::GetModuleFileNameW(nullptr, own, MAX_PATH));
+    path.resize(path.find_last_of(L'\\'));
+    path.resize(path.find_last_of(L'\\'));
+    return path + L"\\" + relative;
 }
 
 class ScopedLoaderApi {
@@ -72,5 +111,108 @@ TEST(SystemLibrary, WithAndWithoutSetDefaultDllDirectoriesEveryLibraryComesFromT
         const HMODULE byPath = win::LoadLibraryAt(system + L"\\version.dll");
         ASSERT_NE(nullptr, byPath) << "error " << ::GetLastError();
         ::FreeLibrary(byPath);
+    }
+}
+
+// Which libraries are loaded for a library, in which order and how, decided from crafted
+// files with a loader that loads nothing.
+TEST(SystemLibrary, ALibrarysOwnLibrariesLoadByFullPathBeforeItAndNothingElseFromItsFolder) {
+    support::TempFolder root;
+    const std::wstring folder = root / L"tool";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const auto place = [&](const std::wstring& name, std::vector<std::string> imports,
+                           std::vector<std::string> delayImports = {}) {
+        support::PeCraft craft;
+        craft.imports = std::move(imports);
+        craft.delayImports = std::move(delayImports);
+        support::WriteBytes(folder + L"\\" + name, support::CraftPe(craft));
+    };
+    place(L"library.dll",
+          {"own1.dll", "KERNEL32.dll", "version.dll", "Own2.dll", "api-ms-win-crt-runtime-l1-1-0.dll", "missing.dll",
+           "..\\escape.dll"},
+          {"delayed.dll"});
+    place(L"own1.dll", {"own3.dll", "library.dll", "kernel32.dll"});
+    place(L"own2.dll", {"own1.dll"});
+    place(L"own3.dll", {});
+    place(L"delayed.dll", {});
+    // Beside it, but system libraries or no file names of its folder: never loaded from there.
+    for (const wchar_t* planted : {L"version.dll", L"kernel32.dll", L"api-ms-win-crt-runtime-l1-1-0.dll"})
+        place(planted, {});
+    support::WriteBytes(root / L"escape.dll", support::CraftPe(support::PeCraft()));
+
+    const std::wstring system = win::SystemFolder();
+    ASSERT_FALSE(system.empty());
+    const auto own = [&](const wchar_t* name) { return folder + L"\\" + name; };
+    const DWORD kSystemOnly = LOAD_LIBRARY_SEARCH_SYSTEM32;
+    const DWORD kAltered = LOAD_WITH_ALTERED_SEARCH_PATH;
+    const struct {
+        const char* name;
+        bool searchFlags;
+        std::vector<LoadCall> calls;
+    } systems[] = {
+        {"with the search flags", true,
+         {{own(L"own3.dll"), kSystemOnly},
+          {own(L"own1.dll"), kSystemOnly},
+          {own(L"own2.dll"), kSystemOnly},
+          {own(L"delayed.dll"), kSystemOnly},
+          {own(L"library.dll"), kSystemOnly}}},
+        {"Windows 7 without KB2533623", false,
+         {{own(L"own3.dll"), kAltered},
+          {system + L"\\kernel32.dll", kAltered},
+          {own(L"own1.dll"), kAltered},
+          {system + L"\\version.dll", kAltered},
+          {own(L"own2.dll"), kAltered},
+          {own(L"delayed.dll"), kAltered},
+          {own(L"library.dll"), kAltered}}},
+    };
+    for (const auto& s : systems) {
+        SCOPED_TRACE(s.name);
+        win::LoaderApi api;
+        api.loadLibraryEx = &NoteLoadLibraryEx;
+        api.setDefaultDllDirectories = s.searchFlags ? &RestrictNothing : nullptr;
+        ScopedLoaderApi noted(api);
+        g_calls.clear();
+        EXPECT_NE(nullptr, win::LoadLibraryAt(own(L"library.dll")));
+        EXPECT_EQ(s.calls, g_calls);
+    }
+
+    // A library whose own library is beyond what any real one is, is not loaded at all.
+    support::PeCraft crafted;
+    crafted.imports = {"a.dll"};
+    crafted.sections = 97;
+    support::WriteBytes(own(L"crafted.dll"), support::CraftPe(crafted));
+    place(L"refusing.dll", {"crafted.dll"});
+    win::LoaderApi api;
+    api.loadLibraryEx = &NoteLoadLibraryEx;
+    api.setDefaultDllDirectories = &RestrictNothing;
+    ScopedLoaderApi noted(api);
+    g_calls.clear();
+    EXPECT_EQ(nullptr, win::LoadLibraryAt(own(L"refusing.dll")));
+    EXPECT_TRUE(g_calls.empty());
+}
+
+// The stand-in of a library that ships a library of its own loads both ways.
+TEST(SystemLibrary, ALibraryWithOneOfItsOwnLoadsWithAndWithoutTheSearchFlags) {
+    const std::wstring folder = BuildPath(L"bin\\feedbackdll-private");
+    const std::wstring library = folder + L"\\CorvelFeedbackInformation.dll";
+    const std::wstring helper = folder + L"\\corvelfeedbackhelper.dll";
+    for (bool searchFlags : {true, false}) {
+        SCOPED_TRACE(searchFlags ? "with the search flags" : "Windows 7 without KB2533623");
+        win::LoaderApi api;
+        api.loadLibraryEx = searchFlags ? &NoteAndLoadLibraryEx : &Windows7LoadLibraryEx;
+        api.setDefaultDllDirectories = searchFlags ? &RestrictNothing : nullptr;
+        ScopedLoaderApi noted(api);
+        g_calls.clear();
+        const HMODULE module = win::LoadLibraryAt(library);
+        ASSERT_NE(nullptr, module) << "error " << ::GetLastError();
+        EXPECT_NE(nullptr, ::GetProcAddress(module, "InitFreedbackDll"));
+        if (searchFlags) {
+            const std::vector<LoadCall> expected = {{helper, LOAD_LIBRARY_SEARCH_SYSTEM32},
+                                                    {library, LOAD_LIBRARY_SEARCH_SYSTEM32}};
+            EXPECT_EQ(expected, g_calls);
+        } else {
+            EXPECT_EQ(library, g_lastAsked);
+        }
+        ::FreeLibrary(module);
     }
 }

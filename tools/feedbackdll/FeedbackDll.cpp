@@ -9,6 +9,9 @@
 //   init_delay_ms=N   time InitFreedbackDll takes on top of that (default 0)
 //   question_window=1 FeedbackQuestion makes a window on its calling thread whose
 //                     timer, 500 ms later, journals "QuestionTimerFired" and ends it
+//   com=multithreaded|apartment  InitFreedbackDll first enters a COM apartment of that
+//                     kind on its calling thread, as a library that uses COM itself
+//                     does, and fails (returns 0) when the thread is in another one
 //   open=1|0          whether web addresses are really opened (default 1)
 //   browser=PATH      program run as "PATH" "address" instead of the default browser,
 //                     in this folder, and waited for (up to 10 s) so that tests see it
@@ -16,11 +19,14 @@
 // Journal lines: the entry point's name, then each argument, separated by tabs, UTF-8.
 // A null string is written as <null>; backslash, tab, CR and LF are escaped.
 // CorvelFeedbackInformation.threads beside it gets a line per call: the entry point's
-// name, a tab and the id of the thread that made the call.
+// name, a tab and the id of the thread that made the call; and "DllMain" with the thread
+// that loaded it.
 //
 // Built with ORV_WITH_HELPER, it imports CorvelFeedbackHelper.dll, shipped beside it,
-// as a vendor's library may ship private libraries of its own.
+// as a vendor's library may ship private libraries of its own; that one imports a
+// system library in turn.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cwchar>
@@ -45,6 +51,7 @@ struct Settings
     DWORD delayMs = 0;
     DWORD initDelayMs = 0;
     int questionWindow = 0;
+    std::wstring com;
     int open = 1;
     std::wstring browser;
 };
@@ -113,6 +120,8 @@ void ApplySetting(Settings& settings, const std::wstring& key, const std::wstrin
         settings.initDelayMs = static_cast<DWORD>(wcstoul(value.c_str(), NULL, 10));
     else if (key == L"question_window")
         settings.questionWindow = _wtoi(value.c_str());
+    else if (key == L"com")
+        settings.com = value;
     else if (key == L"open")
         settings.open = _wtoi(value.c_str());
     else if (key == L"browser")
@@ -295,6 +304,11 @@ int __cdecl InitFreedbackDll()
     const Settings settings = Enter(L"InitFreedbackDll", {});
     if (settings.initDelayMs > 0)
         ::Sleep(settings.initDelayMs);
+    if (!settings.com.empty()) {
+        const DWORD model = settings.com == L"multithreaded" ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED;
+        if (FAILED(::CoInitializeEx(NULL, model)))
+            return 0;
+    }
 #ifdef ORV_WITH_HELPER
     if (OrvHelperValue() != 1)
         return 0;
@@ -359,6 +373,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
         ::DisableThreadLibraryCalls(instance);
+        AppendLine(L"CorvelFeedbackInformation.threads", L"DllMain\t" + std::to_wstring(::GetCurrentThreadId()));
     }
     return TRUE;
 }
