@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# wine-prefix.sh BUILD WINVER DPI [ARCH]: makes (once) and prints the prefix for these settings.
+# wine-prefix.sh BUILD WINVER DPI [ARCH [SEAT]]: makes (once) and prints the prefix for these
+# settings; a SEAT (b) gets prefixes of its own, named with the seat at their end.
 # ARCH is win64 (default: 64-bit Windows, where 32-bit programs run under WoW64) or win32
 # (32-bit Windows). The base prefix of each architecture reports Windows 10, maps the
 # dialogs' "宋体" font to an installed CJK font, and holds our own timeout.exe (Wine's
@@ -9,11 +10,11 @@
 # instead of made anew (a 64-bit prefix takes a minute and more to make where 32-bit
 # programs are emulated, a copy seconds).
 set -euo pipefail
-build=$1 winver=$2 dpi=$3 arch=${4:-win64}
+build=$1 winver=$2 dpi=$3 arch=${4:-win64} seat=${5:-}
 root=$build/wine
 case $arch in
-  win64) base=$root/base prefix=$root/$winver-$dpi loader=/usr/lib/wine/wine64 ;;
-  win32) base=$root/base32 prefix=$root/w32-$winver-$dpi loader=/usr/lib/wine/wine ;;
+  win64) base=$root/base prefix=$root/$winver-$dpi${seat:+-$seat} loader=/usr/lib/wine/wine64 ;;
+  win32) base=$root/base32 prefix=$root/w32-$winver-$dpi${seat:+-$seat} loader=/usr/lib/wine/wine ;;
   *) echo "wine-prefix: unknown architecture $arch" >&2; exit 1 ;;
 esac
 mkdir -p "$root"
