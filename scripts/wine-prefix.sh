@@ -27,6 +27,16 @@ layout=4
 quiet() { "$@" >/dev/null 2>&1; }
 ready() { [ "$(cat "$1/.orv-ready" 2>/dev/null)" = "$layout" ]; }
 wine_in() { WINEPREFIX=$1 WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 WINELOADER=$loader "${@:2}"; }
+# set_values PREFIX LINE...: one registry import (a program start costs seconds where
+# 32-bit programs are emulated); the lines are those of a .reg file.
+set_values() {
+  local file=$1/drive_c/orv-settings.reg
+  { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "${@:2}"; } |
+    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$file"
+  wine_in "$1" quiet $loader regedit /s 'C:\orv-settings.reg'
+  wine_in "$1" quiet wineserver -w
+  rm -f "$file"
+}
 
 make_base() {
   ready "$base" && return 0
@@ -39,14 +49,13 @@ make_base() {
   fi
   wine_in "$base" quiet $loader wineboot -i
   # The Sharp face: the plain one loses thin horizontal strokes at the dialogs' size.
-  local subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-  wine_in "$base" quiet $loader reg add "$subst" /v "宋体" /d "WenQuanYi Zen Hei Sharp" /f
-  wine_in "$base" quiet $loader reg add "$subst" /v "SimSun" /d "WenQuanYi Zen Hei Sharp" /f
-  wine_in "$base" quiet $loader reg add 'HKCU\Software\Wine' /v Version /d win10 /f
-  # Unmanaged windows: without a window manager, Wine otherwise waits two seconds
-  # for every window it hides.
-  wine_in "$base" quiet $loader reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-  wine_in "$base" quiet wineserver -w
+  # Unmanaged windows: without a window manager, Wine otherwise waits two seconds for
+  # every window it hides.
+  set_values "$base" \
+    '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
+    '"宋体"="WenQuanYi Zen Hei Sharp"' '"SimSun"="WenQuanYi Zen Hei Sharp"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win10"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"'
   echo "$layout" > "$base/.orv-ready"
 }
 
@@ -56,9 +65,8 @@ make_variant() {
   rm -rf "$prefix"
   cp -a "$base" "$prefix"
   rm -f "$prefix/.orv-ready"
-  wine_in "$prefix" quiet $loader reg add 'HKCU\Software\Wine' /v Version /d "$winver" /f
-  wine_in "$prefix" quiet $loader reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
-  wine_in "$prefix" quiet wineserver -w
+  set_values "$prefix" '[HKEY_CURRENT_USER\Software\Wine]' "\"Version\"=\"$winver\"" '' \
+    '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf %08x "$dpi")"
   echo "$layout" > "$prefix/.orv-ready"
 }
 
