@@ -19,7 +19,7 @@ namespace {
 // The ids of the threads that called into the library, from the stand-in's record.
 std::set<std::string> CallingThreads(const ToolRun& run, size_t* calls) {
     std::set<std::string> threads;
-    const auto lines = support::SplitLines(gd::ReadFileBytes(run.Path(L"CorvelFeedbackInformation.threads")));
+    const auto lines = support::SplitLines(gd::ReadFileBytes(run.RecordPath(L"CorvelFeedbackInformation.threads")));
     for (const std::string& line : lines) threads.insert(line.substr(line.find('\t') + 1));
     *calls = lines.size();
     return threads;
