@@ -84,7 +84,7 @@ struct Closed {
 // before a clean-up command could have acted (it waits 3 s first).
 Closed AwaitEnd(ToolRun& run) {
     Closed c;
-    c.exited = run.WaitForExit(10000);
+    c.exited = run.WaitForExit(e2e::kStartTimeoutMs);
     c.endedAt = ::GetTickCount64();
     for (DWORD pid : run.ChildProcesses(L"cmd.exe")) {
         auto h = std::make_shared<win::UniqueHandle>(::OpenProcess(SYNCHRONIZE, FALSE, pid));
@@ -219,52 +219,59 @@ TEST(ExitCleanUp, AFileSavedRightAfterTheEndStaysAndSoDoesItsFolder) {
     EXPECT_EQ(left[0].relative, L"report.txt");
 }
 
-// The tool closed and at once started again from the same folder, unpacked there anew
-// (a second double-click on a re-extracted download): the first run's clean-up leaves
-// every file of the second alone, and the second shows its panel and repairs.
+// The tool closed and its download unpacked again into the same folder at once (a
+// re-extracted download), then started at once or a few seconds later: the first run's
+// clean-up leaves every file of the second alone, and the second shows its panel and
+// repairs.
 TEST(ExitCleanUp, ASecondRunFromTheSameFolderKeepsItsFilesAndRepairs) {
     const bool chinese = e2e::SystemLanguage() == 1;
-    ToolRun run;
-    ASSERT_EQ(run.StartQuiet(), "");
-    ASSERT_TRUE(CloseFromSystemMenu(run));
-    const Closed first = AwaitEnd(run);
-    ASSERT_TRUE(first.exited);
-    ASSERT_EQ(first.cleanupCommands, 1u);
+    for (const bool atOnce : {true, false}) {
+        SCOPED_TRACE(atOnce ? "started at once" : "started after the first run's clean-up");
+        ToolRun run;
+        ASSERT_EQ(run.StartQuiet(), "");
+        ASSERT_TRUE(CloseFromSystemMenu(run));
+        const Closed first = AwaitEnd(run);
+        ASSERT_TRUE(first.exited);
+        ASSERT_EQ(first.cleanupCommands, 1u);
 
-    ASSERT_TRUE(run.Redeliver());
-    ASSERT_TRUE(run.SetFeedback(e2e::kQuietFeedback));
-    ASSERT_TRUE(run.SetSimulator("mode=quiet,success\ndelay_ms=500\n"));
-    const wchar_t* const kept[] = {L"FastMendLUMAFWU.exe", L"CorvelFeedbackInformation.dll",
-                                   L"CorvelFeedbackInformation.ini", L"LUMAFWU\\LUMAFWU.exe",
-                                   L"LUMAFWU\\LUMAFWU.behavior"};
-    std::vector<std::string> bytes;
-    for (const wchar_t* file : kept) bytes.push_back(gd::ReadFileBytes(run.Path(file)));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(first.commands.front() && ::WaitForSingleObject(first.commands.front()->get(), 0) == WAIT_TIMEOUT)
-        << "the second run started only after the first run's clean-up";
+        ASSERT_TRUE(run.Redeliver());
+        ASSERT_TRUE(run.SetFeedback(e2e::kQuietFeedback));
+        ASSERT_TRUE(run.SetSimulator("mode=quiet,success\ndelay_ms=500\n"));
+        const wchar_t* const kept[] = {L"FastMendLUMAFWU.exe", L"CorvelFeedbackInformation.dll",
+                                       L"CorvelFeedbackInformation.ini", L"LUMAFWU\\LUMAFWU.exe",
+                                       L"LUMAFWU\\LUMAFWU.behavior"};
+        std::vector<std::string> bytes;
+        for (const wchar_t* file : kept) bytes.push_back(gd::ReadFileBytes(run.Path(file)));
+        if (atOnce) {
+            ASSERT_TRUE(run.Start());
+            ASSERT_EQ(::WaitForSingleObject(first.commands.front()->get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+                << "the second run started only after the first run's clean-up";
+        }
+        ASSERT_TRUE(first.WaitForCommands(20000)) << "the first run's clean-up command did not end";
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            EXPECT_FALSE(bytes[i].empty());
+            EXPECT_TRUE(gd::ReadFileBytes(run.Path(kept[i])) == bytes[i]) << gd::Utf8(kept[i]) << " was not kept";
+        }
+        if (!atOnce) {
+            ASSERT_TRUE(run.Start());
+        }
+        ASSERT_NE(run.WaitForPanel(), nullptr) << "the second run showed no panel";
 
-    HWND panel = run.WaitForPanel();
-    ASSERT_NE(panel, nullptr) << "the second run showed no panel";
-    ASSERT_TRUE(first.WaitForCommands(20000)) << "the first run's clean-up command did not end";
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        EXPECT_FALSE(bytes[i].empty());
-        EXPECT_EQ(gd::ReadFileBytes(run.Path(kept[i])), bytes[i]) << gd::Utf8(kept[i]) << " was not kept";
+        HWND repair = run.PanelControl(IDC_REPAIR);
+        ASSERT_TRUE(gd::ClickWhenHittable(repair, e2e::kSettleTimeoutMs));
+        HWND prompt = run.WaitForPrompt(30000);
+        ASSERT_NE(prompt, nullptr) << "no outcome";
+        const std::wstring text = ToolRun::PromptText(prompt);
+        EXPECT_EQ(chinese ? text : text.substr(text.rfind(L'\n') + 1), chinese ? L"修复成功" : L"Success");
+        ASSERT_TRUE(run.ConfirmPrompt(prompt));
+
+        // The second run's own end clears the folder of both runs.
+        ASSERT_TRUE(CloseFromSystemMenu(run));
+        const Closed second = AwaitEnd(run);
+        ASSERT_TRUE(second.exited);
+        ASSERT_TRUE(second.WaitForCommands(20000));
+        EXPECT_FALSE(gd::FileExists(run.Folder())) << "the folder stayed";
     }
-
-    HWND repair = run.PanelControl(IDC_REPAIR);
-    ASSERT_TRUE(gd::ClickWhenHittable(repair, e2e::kSettleTimeoutMs));
-    HWND prompt = run.WaitForPrompt(30000);
-    ASSERT_NE(prompt, nullptr) << "no outcome";
-    const std::wstring text = ToolRun::PromptText(prompt);
-    EXPECT_EQ(chinese ? text : text.substr(text.rfind(L'\n') + 1), chinese ? L"修复成功" : L"Success");
-    ASSERT_TRUE(run.ConfirmPrompt(prompt));
-
-    // The second run's own end clears the folder of both runs.
-    ASSERT_TRUE(CloseFromSystemMenu(run));
-    const Closed second = AwaitEnd(run);
-    ASSERT_TRUE(second.exited);
-    ASSERT_TRUE(second.WaitForCommands(20000));
-    EXPECT_FALSE(gd::FileExists(run.Folder())) << "the folder stayed";
 }
 
 // A folder whose name ends in a blank (an archiver or a \\?\ path can make one) is
