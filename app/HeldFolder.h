@@ -32,7 +32,6 @@ public:
     CHeldFolder& operator=(const CHeldFolder&) = delete;
 
     bool IsOpen() const { return static_cast<bool>(handle_); }
-    const std::wstring& Path() const { return path_; }
     // The held folder is what its path leads to now, and its final path is that path:
     // no folder on the way is a link or has been swapped.
     bool IsAtPath() const;
