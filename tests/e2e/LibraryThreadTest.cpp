@@ -21,7 +21,7 @@ namespace {
 // ("DllMain" first, then one line per call).
 std::set<std::string> CallingThreads(const ToolRun& run, std::vector<std::string>* entries) {
     std::set<std::string> threads;
-    const auto lines = support::SplitLines(gd::ReadFileBytes(run.Path(L"CorvelFeedbackInformation.threads")));
+    const auto lines = support::SplitLines(gd::ReadFileBytes(run.RecordPath(L"CorvelFeedbackInformation.threads")));
     for (const std::string& line : lines) {
         entries->push_back(line.substr(0, line.find('\t')));
         threads.insert(line.substr(line.find('\t') + 1));

@@ -46,17 +46,24 @@ ToolRun::ToolRun(const std::wstring& folderName, const std::wstring& parent) {
     parent_ = ownsParent_ ? gd::TempFolder(L"orv_e2e_") : parent;
     if (dist.empty() || parent_.empty() || folderName.empty()) return;
     folder_ = parent_ + L"\\" + folderName;
-    if (gd::FileExists(folder_)) return;  // never copy over (or later remove) what is there
+    records_ = folder_ + L".records";
+    // Never copy over (or later remove) what is there.
+    if (gd::FileExists(folder_) || gd::FileExists(records_)) return;
     createdFolder_ = true;
-    ready_ = gd::CopyTree(dist, folder_) && gd::FileExists(Exe());
+    ready_ = ::CreateDirectoryW(records_.c_str(), nullptr) && Redeliver() && SetFeedback("");
+}
+
+bool ToolRun::Redeliver() {
+    return gd::CopyTree(gd::EnvPath(L"ORV_DIST"), folder_) && gd::FileExists(Exe());
 }
 
 ToolRun::~ToolRun() {
     End();
     if (ownsParent_ && !parent_.empty()) {
         gd::RemoveTree(parent_);
-    } else if (createdFolder_ && gd::FileExists(folder_)) {
-        gd::RemoveTree(folder_);
+    } else if (createdFolder_) {
+        if (gd::FileExists(folder_)) gd::RemoveTree(folder_);
+        gd::RemoveTree(records_);
     }
 }
 
@@ -65,7 +72,8 @@ bool ToolRun::SetSimulator(const std::string& keywords) {
 }
 
 bool ToolRun::SetFeedback(const std::string& settings) {
-    return ready_ && gd::WriteFileBytes(Path(L"CorvelFeedbackInformation.ini"), settings);
+    return !records_.empty() &&
+           gd::WriteFileBytes(Path(L"CorvelFeedbackInformation.ini"), settings + "\nrecords=" + gd::Utf8(records_) + "\n");
 }
 
 bool ToolRun::Start(const std::wstring& args) {
@@ -129,7 +137,7 @@ RECT ToolRun::ClientRectOf(HWND control) {
 std::wstring ToolRun::Text(HWND window) { return window ? gd::Describe(window).text : L""; }
 
 std::vector<JournalEntry> ToolRun::Journal() const {
-    return support::ReadJournal(Path(L"CorvelFeedbackInformation.journal"));
+    return support::ReadJournal(RecordPath(L"CorvelFeedbackInformation.journal"));
 }
 
 int ToolRun::JournalCount(const std::wstring& entryPoint) const {
