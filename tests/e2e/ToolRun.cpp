@@ -214,6 +214,12 @@ void ToolRun::End() {
     }
 }
 
+unsigned long long RanValue(const ToolRun& run, const std::string& key) {
+    const std::string text = gd::ReadFileBytes(Ran(run));
+    const size_t at = ("\n" + text).find("\n" + key + "=");
+    return at == std::string::npos ? 0 : std::stoull(text.substr(at + key.size() + 1));
+}
+
 std::vector<FileSnapshot> SnapshotTree(const std::wstring& folder) {
     std::vector<FileSnapshot> out;
     CollectTree(folder, L"", out);

@@ -105,6 +105,9 @@ public:
 
     // Ends the tool and its children if they still run (exit code 99).
     void End();
+    // Ends the tool's own process only, as Task Manager's "End task" or a deployment
+    // tool's time-out would; what it started runs on.
+    void KillToolOnly() { process_.Kill(); }
 
 private:
     // Every process started below the tool (children, grandchildren, ...).
@@ -120,6 +123,8 @@ private:
 
 // The firmware simulator's record of its last run in the tool's copy (tools/lumafwu/README.md).
 inline std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
+// The number of a `key=` line of that record (pid, start, exit); 0 when it has none.
+unsigned long long RanValue(const ToolRun& run, const std::string& key);
 
 // Every file below a folder with its content, for checking that nothing was touched.
 struct FileSnapshot {
