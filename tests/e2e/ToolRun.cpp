@@ -98,6 +98,12 @@ std::string ToolRun::StartQuiet() {
     return std::string();
 }
 
+HWND ToolRun::StartForRepair(const std::string& simulator) {
+    if (!SetSimulator(simulator) || !StartQuiet().empty()) return nullptr;
+    HWND repair = PanelControl(IDC_REPAIR);
+    return gd::WaitUntilHittable(repair, kSettleTimeoutMs) ? repair : nullptr;
+}
+
 HWND ToolRun::WaitForDialogWith(int controlId, DWORD timeoutMs) const {
     HWND child = gd::WaitForWindowWithControl(Pid(), controlId, timeoutMs);
     if (!child) return nullptr;
@@ -212,6 +218,10 @@ void ToolRun::End() {
             ::CloseHandle(h);
         }
     }
+}
+
+bool Prepare(ToolRun& run, const std::string& simulator) {
+    return run.Ready() && run.SetFeedback(kQuietFeedback) && run.SetSimulator(simulator);
 }
 
 unsigned long long RanValue(const ToolRun& run, const std::string& key) {

@@ -60,6 +60,9 @@ public:
     // browser, the tool started and its panel settled. Empty on success, else the
     // step that failed.
     std::string StartQuiet();
+    // StartQuiet with the simulator set to `simulator` first; the repair button once it
+    // can be clicked, or null.
+    HWND StartForRepair(const std::string& simulator);
     // Starts the tool with `args` and waits up to timeoutMs for its end, noting whether
     // it ever had a top-level window meanwhile, shown or not. False when it did not start
     // or did not end in time.
@@ -120,6 +123,10 @@ private:
     guidriver::Process process_;
     HWND panel_ = nullptr;
 };
+
+// The usual beginning of an unattended run: the copy made, a feedback library that opens
+// no browser, the simulator set to `simulator`.
+bool Prepare(ToolRun& run, const std::string& simulator);
 
 // The firmware simulator's record of its last run in the tool's copy (tools/lumafwu/README.md).
 inline std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
