@@ -110,9 +110,11 @@ bool LogIdentity::operator==(const LogIdentity& other) const
 
 LogIdentity ReadLogIdentity(const std::wstring& path)
 {
-    // No access to the content: the firmware tool may open and replace the log at will.
-    win::UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Its attributes only, shared every way: the firmware tool may open and replace the log
+    // at will.
+    win::UniqueHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     return file ? IdentityOf(file.get()) : LogIdentity();
 }
 
