@@ -106,6 +106,12 @@ std::string ToolRun::StartQuiet() {
     return std::string();
 }
 
+HWND ToolRun::StartForRepair(const std::string& simulator) {
+    if (!SetSimulator(simulator) || !StartQuiet().empty()) return nullptr;
+    HWND repair = PanelControl(IDC_REPAIR);
+    return gd::WaitUntilHittable(repair, kSettleTimeoutMs) ? repair : nullptr;
+}
+
 HWND ToolRun::WaitForDialogWith(int controlId, DWORD timeoutMs) const {
     HWND child = gd::WaitForWindowWithControl(Pid(), controlId, timeoutMs);
     if (!child) return nullptr;
@@ -220,6 +226,16 @@ void ToolRun::End() {
             ::CloseHandle(h);
         }
     }
+}
+
+bool Prepare(ToolRun& run, const std::string& simulator) {
+    return run.Ready() && run.SetFeedback(kQuietFeedback) && run.SetSimulator(simulator);
+}
+
+unsigned long long RanValue(const ToolRun& run, const std::string& key) {
+    const std::string text = gd::ReadFileBytes(Ran(run));
+    const size_t at = ("\n" + text).find("\n" + key + "=");
+    return at == std::string::npos ? 0 : std::stoull(text.substr(at + key.size() + 1));
 }
 
 std::vector<FileSnapshot> SnapshotTree(const std::wstring& folder) {

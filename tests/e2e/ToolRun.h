@@ -70,6 +70,9 @@ public:
     // browser, the tool started and its panel settled. Empty on success, else the
     // step that failed.
     std::string StartQuiet();
+    // StartQuiet with the simulator set to `simulator` first; the repair button once it
+    // can be clicked, or null.
+    HWND StartForRepair(const std::string& simulator);
     // Starts the tool with `args` and waits up to timeoutMs for its end, noting whether
     // it ever had a top-level window meanwhile, shown or not. False when it did not start
     // or did not end in time.
@@ -115,6 +118,9 @@ public:
 
     // Ends the tool and its children if they still run (exit code 99).
     void End();
+    // Ends the tool's own process only, as Task Manager's "End task" or a deployment
+    // tool's time-out would; what it started runs on.
+    void KillToolOnly() { process_.Kill(); }
 
 private:
     // Every process started below the tool (children, grandchildren, ...).
@@ -128,8 +134,14 @@ private:
     HWND panel_ = nullptr;
 };
 
+// The usual beginning of an unattended run: the copy made, a feedback library that opens
+// no browser, the simulator set to `simulator`.
+bool Prepare(ToolRun& run, const std::string& simulator);
+
 // The firmware simulator's record of its last run in the tool's copy (tools/lumafwu/README.md).
 inline std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
+// The number of a `key=` line of that record (pid, start, exit); 0 when it has none.
+unsigned long long RanValue(const ToolRun& run, const std::string& key);
 
 // Every file below a folder with its content, for checking that nothing was touched.
 struct FileSnapshot {
