@@ -9,6 +9,9 @@
 # ORV_PREFIX_SEED: another build's prefix folder; a base prefix ready there is copied
 # instead of made anew (a 64-bit prefix takes a minute and more to make where 32-bit
 # programs are emulated, a copy seconds).
+#
+# Copies share the program files of the prefix they come from (hard links): a prefix
+# is 1.3 GB, a build makes six, and a machine's disk ran out on the full copies.
 set -euo pipefail
 build=$1 winver=$2 dpi=$3 arch=${4:-win64} seat=${5:-}
 root=$build/wine
@@ -22,13 +25,31 @@ mkdir -p "$root"
 # Bump when the prefix set-up changes: older prefixes are then made anew. A 64-bit
 # prefix made before 32-bit Wine was installed lacks its 32-bit half and no longer
 # starts once it is there, so the presence of 32-bit Wine is part of the layout.
-layout=4
+# The program files are shared between prefixes, so a Wine that would update them in
+# place (another version) must find no prefix it takes for its own.
+layout=5
 [ -x /usr/lib/wine/wine ] && layout=$layout+wine32
+layout=$layout+$(/usr/lib/wine/wine64 --version 2>/dev/null || echo none)
 quiet() { "$@" >/dev/null 2>&1; }
 ready() { [ "$(cat "$1/.orv-ready" 2>/dev/null)" = "$layout" ]; }
 wine_in() { WINEPREFIX=$1 WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 WINELOADER=$loader "${@:2}"; }
 # set_values PREFIX LINE...: one registry import (a program start costs seconds where
 # 32-bit programs are emulated); the lines are those of a .reg file.
+# clone SOURCE TARGET: a copy that shares the source's program files. Whatever Wine or
+# a test may rewrite in place (registry, .ini and log files, the users' folders, the
+# prefix's own files) gets a copy of its own; programs are only ever replaced whole.
+clone() {
+  if ! cp -al "$1" "$2" 2>/dev/null; then
+    rm -rf "$2"
+    cp -a "$1" "$2"
+    return 0
+  fi
+  find "$2" -type f \( ! -path "$2/drive_c/*" -o -path "$2/drive_c/users/*" \
+      -o -iname '*.ini' -o -iname '*.log' -o -iname '*.txt' -o -iname '*.reg' \) -print0 |
+    while IFS= read -r -d '' file; do
+      cp -p "$file" "$file.orv-own" && mv -f "$file.orv-own" "$file"
+    done
+}
 set_values() {
   local file=$1/drive_c/orv-settings.reg
   { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "${@:2}"; } |
@@ -44,7 +65,7 @@ make_base() {
   rm -rf "$base"
   local seed=${ORV_PREFIX_SEED:+$ORV_PREFIX_SEED/${base##*/}}
   if [ -n "$seed" ] && [ "$seed" != "$base" ] && ready "$seed"; then
-    cp -a "$seed" "$base"
+    clone "$seed" "$base"
     return 0
   fi
   wine_in "$base" quiet $loader wineboot -i
@@ -63,7 +84,7 @@ make_variant() {
   ready "$prefix" && return 0
   WINEPREFIX=$prefix quiet wineserver -k || true
   rm -rf "$prefix"
-  cp -a "$base" "$prefix"
+  clone "$base" "$prefix"
   rm -f "$prefix/.orv-ready"
   set_values "$prefix" '[HKEY_CURRENT_USER\Software\Wine]' "\"Version\"=\"$winver\"" '' \
     '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf %08x "$dpi")"
@@ -79,7 +100,11 @@ make_variant() {
   tool=$build/bin/timeout.exe
   for sys in "$prefix"/drive_c/windows/system32 "$prefix"/drive_c/windows/syswow64; do
     [ -d "$sys" ] || continue
-    if [ -f "$tool" ] && ! cmp -s "$tool" "$sys/timeout.exe"; then cp "$tool" "$sys/timeout.exe"; fi
+    # Replaced, never written over: the old file may be shared with other prefixes.
+    if [ -f "$tool" ] && ! cmp -s "$tool" "$sys/timeout.exe"; then
+      rm -f "$sys/timeout.exe"
+      cp "$tool" "$sys/timeout.exe"
+    fi
   done
 ) 9>"$root/.lock"
 echo "$prefix"
