@@ -26,34 +26,47 @@ function(orv_add_test name)
   orv_register_test(${name} ${name} ${kind} "${T_TIMEOUT}" ${T_ENV})
 endfunction()
 
-# orv_register_test(<name> <program> <gui|unit> <timeout or ""> VAR=value ...): runs the
-# test program once on every Windows this build is tested on. The 64-bit build runs on
-# 64-bit Windows only, under <name>; the delivered 32-bit build runs on 32-bit Windows
-# (<name>_w32) and under WoW64 on 64-bit Windows (<name>_wow64), labelled i686.
+# orv_register_test(<name> <program> <gui|unit> <timeout or ""> [WOW64_ONLY] VAR=value ...):
+# runs the test program once on every Windows this build is tested on. The 64-bit build
+# runs on 64-bit Windows only, under <name>; the delivered 32-bit build runs on 32-bit
+# Windows (<name>_w32) and under WoW64 on 64-bit Windows (<name>_wow64), labelled i686.
+# WOW64_ONLY: what does not depend on the Windows underneath runs once, under WoW64 (the
+# Windows the tool's users have).
+#
+# Each run names its screen: the test command gives each a display of its own
+# (scripts/wine-run.sh), and the GUI tests of one screen take its lock.
 function(orv_register_test name program kind timeout)
+  cmake_parse_arguments(R "WOW64_ONLY" "" "" ${ARGN})
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(runs "${name}_w32=win32" "${name}_wow64=win64")
+    set(runs "${name}_wow64=win64=wow64")
+    if(NOT R_WOW64_ONLY)
+      list(PREPEND runs "${name}_w32=win32=win32")
+    endif()
   else()
-    set(runs "${name}=win64")
+    set(runs "${name}=win64=win64")
   endif()
   foreach(run ${runs})
     string(REPLACE "=" ";" run "${run}")
     list(GET run 0 test)
     list(GET run 1 arch)
+    list(GET run 2 screen)
     add_test(NAME ${test} COMMAND ${program})
-    set(env "ORV_BUILD=${CMAKE_BINARY_DIR}" "ORV_DIST=${ORV_DIST_DIR}" "ORV_WINARCH=${arch}" ${ARGN})
+    set(env "ORV_BUILD=${CMAKE_BINARY_DIR}" "ORV_DIST=${ORV_DIST_DIR}" "ORV_WINARCH=${arch}" "ORV_SCREEN=${screen}"
+        ${R_UNPARSED_ARGUMENTS})
     set(labels ${kind})
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
       list(APPEND labels i686)
+      # Emulated where the machine runs no 32-bit programs, these take longest: they
+      # start before the 64-bit build's short tests (which then fill the end).
+      set_tests_properties(${test} PROPERTIES COST 40)
     endif()
     set_tests_properties(${test} PROPERTIES ENVIRONMENT "${env}" LABELS "${labels}")
     if(timeout)
       set_tests_properties(${test} PROPERTIES TIMEOUT ${timeout})
     endif()
-    # One pointer per display: GUI tests of one display run one at a time. The test
-    # command gives 32-bit Windows a display of its own (scripts/wine-run.sh).
+    # One pointer per display: GUI tests of one display run one at a time.
     if(kind STREQUAL "gui")
-      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK display_${arch})
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK display_${screen})
     endif()
   endforeach()
 endfunction()
@@ -88,8 +101,9 @@ endfunction()
 
 # orv_takes_repair_lock([<test> ...]): these tests (all of this folder's when none are
 # named) run repairs, which take the machine-wide repair lock of their Wine prefix's
-# wineserver; a ctest lock per Windows architecture (their prefixes differ) keeps them
-# from running at once and waiting on each other's lock.
+# wineserver; a ctest lock per set of prefixes (32-bit Windows, the 32-bit build's and the
+# 64-bit build's 64-bit Windows) keeps them from running at once and waiting on each
+# other's lock.
 function(orv_takes_repair_lock)
   set(tests ${ARGN})
   if(NOT tests)
@@ -98,6 +112,8 @@ function(orv_takes_repair_lock)
   foreach(t ${tests})
     if(t MATCHES "_w32$")
       set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK repair_win32)
+    elseif(t MATCHES "_wow64$")
+      set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK repair_wow64)
     else()
       set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK repair_win64)
     endif()

@@ -4,7 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+phase() { echo "== $1 took $(( $(date +%s) - $2 )) s"; }
+begun=$(date +%s)
+start=$begun
 bash scripts/setup.sh
+phase set-up "$start"
 
 start=$(date +%s)
 cmake --preset default >/dev/null
@@ -12,6 +16,7 @@ cmake --build --preset default
 # The delivered 32-bit executable, with the tests that run it.
 cmake --preset i686 >/dev/null
 cmake --build --preset i686
+phase builds "$start"
 
 # The prefixes' wineservers and desktops of an earlier run may still be up on another
 # display; windows of one program on two displays make Wine fail with X errors.
@@ -19,29 +24,44 @@ bash scripts/stop-wine.sh build
 bash scripts/stop-wine.sh build-i686
 source scripts/xvfb.sh
 orv_xvfb_start
-# 32-bit Windows and the second seat (prefixes of their own) get displays of their own:
-# GUI tests on different displays run side by side, each moving its own pointer.
+# 32-bit Windows, the 32-bit build's 64-bit Windows and the second seat (prefixes of
+# their own) get displays of their own: GUI tests on different displays run side by
+# side, each moving its own pointer.
 orv_xvfb_start ORV_DISPLAY_W32
+orv_xvfb_start ORV_DISPLAY_WOW64
 orv_xvfb_start ORV_DISPLAY_B
 trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"; bash "$root/scripts/stop-wine.sh" "$root/build-i686"' EXIT
 # Every test program's leftovers are ended after it (scripts/wine-run.sh).
 export ORV_REAP_LEFTOVERS=1
-# run_suite PRESET BUILD: a test that failed gets one more run, and the log says which
-# ones needed it, so that a timing flake under Wine on a loaded machine is seen without
-# hiding a fault: one that fails twice stays red.
+
+# The base prefixes of 64-bit and of 32-bit Windows, side by side, before any test
+# needs them; the 32-bit build's 64-bit one is then a copy of the 64-bit build's.
+start=$(date +%s)
+export ORV_PREFIX_SEED=$root/build/wine
+bash scripts/wine-prefix.sh "$root/build" win10 96 >/dev/null & base64=$!
+bash scripts/wine-prefix.sh "$root/build-i686" win10 96 win32 >/dev/null & base32=$!
+wait $base64
+wait $base32
+bash scripts/wine-prefix.sh "$root/build-i686" win10 96 >/dev/null
+phase prefixes "$start"
+
+# Both builds' tests in one ctest run, so that both cores stay busy to the end: the
+# delivered 32-bit build's tests carry the label i686 and run on 32-bit Windows (_w32)
+# and under WoW64 (_wow64).
+all=$root/build/all
+mkdir -p "$all"
+printf 'subdirs("%s")\nsubdirs("%s")\n' "$root/build" "$root/build-i686" > "$all/CTestTestfile.cmake"
+# A test that failed gets one more run, and the log says which ones needed it, so that
+# a timing flake under Wine on a loaded machine is seen without hiding a fault: one
+# that fails twice stays red.
+start=$(date +%s)
 status=0
-run_suite() {
-  if ! ctest --preset "$1" -j2 "${@:3}"; then
-    echo "failed on the first run ($1):"
-    sed 's/^/  /' "$2/Testing/Temporary/LastTestsFailed.log" || true
-    echo "running those once more"
-    ctest --preset "$1" --rerun-failed --output-on-failure || status=1
-  fi
-}
-# The 64-bit build, then the delivered 32-bit one on 32-bit Windows and under WoW64
-# (its tests carry the label i686).
-run_suite default build "$@"
-# Its 64-bit base prefix is the one the 64-bit suite has just made.
-ORV_PREFIX_SEED=$root/build/wine run_suite i686 build-i686 "$@"
-echo "tests took $(( $(date +%s) - start )) s (build included)"
+if ! ctest --test-dir "$all" -j2 --output-on-failure --timeout 300 "$@"; then
+  echo "failed on the first run:"
+  sed 's/^/  /' "$all/Testing/Temporary/LastTestsFailed.log" || true
+  echo "running those once more"
+  ctest --test-dir "$all" --rerun-failed --output-on-failure --timeout 300 || status=1
+fi
+phase tests "$start"
+phase "the test command" "$begun"
 exit $status

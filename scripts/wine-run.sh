@@ -10,10 +10,14 @@
 #   ORV_DLLOVERRIDES  extra WINEDLLOVERRIDES entries (e.g. "gdiplus,version=n,b")
 #   ORV_SEAT    b: a second set of prefixes (their names end in -b) on a display of
 #               their own, ORV_DISPLAY_B; empty (default): the first set
-#   ORV_DISPLAY_W32   the X display for win32 prefixes, when they have one of their own
+#   ORV_SCREEN  which display the test's registration runs on: win64, win32 or wow64 (the
+#               32-bit build's prefixes of 64-bit Windows)
+#   ORV_DISPLAY_W32, ORV_DISPLAY_WOW64  the X displays of those screens, when they have
+#               displays of their own
 #
-# The test command gives 32-bit Windows and the second seat displays of their own, so
-# that GUI tests on different displays use their pointers at the same time.
+# The test command gives 32-bit Windows, the 32-bit build's 64-bit Windows and the
+# second seat displays of their own, so that GUI tests on different displays use their
+# pointers at the same time.
 #
 # Each (version, DPI) pair gets a prefix of its own, copied from a base prefix, so
 # that tests with different settings can run side by side without restarting a
@@ -29,6 +33,7 @@ winarch=${ORV_WINARCH:-win64}
 seat=${ORV_SEAT:-}
 # A prefix's windows all live on one display.
 if [ "$winarch" = win32 ] && [ -n "${ORV_DISPLAY_W32:-}" ]; then export DISPLAY=$ORV_DISPLAY_W32; fi
+if [ "${ORV_SCREEN:-}" = wow64 ] && [ -n "${ORV_DISPLAY_WOW64:-}" ]; then export DISPLAY=$ORV_DISPLAY_WOW64; fi
 if [ "$seat" = b ] && [ -n "${ORV_DISPLAY_B:-}" ]; then export DISPLAY=$ORV_DISPLAY_B; fi
 
 prefix=$("$here/wine-prefix.sh" "$build" "$winver" "$dpi" "$winarch" "$seat")
