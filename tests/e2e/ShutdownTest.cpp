@@ -97,7 +97,14 @@ Closed AwaitEnd(ToolRun& run) {
     return c;
 }
 
-bool CloseFromSystemMenu(const ToolRun& run) { return ::PostMessageW(run.Back(), WM_SYSCOMMAND, SC_CLOSE, 0); }
+// A system command to a disabled window is dropped (as Windows does); right after a
+// prompt has gone, the main window takes input again only once the prompts that
+// disabled it have unwound.
+bool CloseFromSystemMenu(const ToolRun& run) {
+    const HWND back = run.Back();
+    return gd::WaitFor([back] { return ::IsWindowEnabled(back) != FALSE; }, e2e::kSettleTimeoutMs) &&
+           ::PostMessageW(back, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
 
 void WaitUntil(ULONGLONG tick) {
     gd::WaitFor([tick] { return ::GetTickCount64() >= tick; }, 15000);
