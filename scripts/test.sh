@@ -10,14 +10,6 @@ start=$begun
 bash scripts/setup.sh
 phase set-up "$start"
 
-start=$(date +%s)
-cmake --preset default >/dev/null
-cmake --build --preset default
-# The delivered 32-bit executable, with the tests that run it.
-cmake --preset i686 >/dev/null
-cmake --build --preset i686
-phase builds "$start"
-
 # The prefixes' wineservers and desktops of an earlier run may still be up on another
 # display; windows of one program on two displays make Wine fail with X errors.
 bash scripts/stop-wine.sh build
@@ -34,16 +26,28 @@ trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"; bash "$roo
 # Every test program's leftovers are ended after it (scripts/wine-run.sh).
 export ORV_REAP_LEFTOVERS=1
 
-# The base prefixes of 64-bit and of 32-bit Windows, side by side, before any test
-# needs them; the 32-bit build's 64-bit one is then a copy of the 64-bit build's.
-start=$(date +%s)
+# The base prefixes of 64-bit and of 32-bit Windows are made beside the builds (the
+# builds leave a core idle at times, and a prefix takes minutes where 32-bit programs
+# are emulated); the 32-bit build's 64-bit one is then a copy of the 64-bit build's.
 export ORV_PREFIX_SEED=$root/build/wine
-bash scripts/wine-prefix.sh "$root/build" win10 96 >/dev/null & base64=$!
-bash scripts/wine-prefix.sh "$root/build-i686" win10 96 win32 >/dev/null & base32=$!
-wait $base64
-wait $base32
-bash scripts/wine-prefix.sh "$root/build-i686" win10 96 >/dev/null
-phase prefixes "$start"
+prefixes() {
+  bash scripts/wine-prefix.sh "$root/build" win10 96 >/dev/null &
+  local base64=$!
+  bash scripts/wine-prefix.sh "$root/build-i686" win10 96 win32 >/dev/null
+  wait $base64
+  bash scripts/wine-prefix.sh "$root/build-i686" win10 96 >/dev/null
+  phase prefixes "$1"
+}
+prefixes "$(date +%s)" & making_prefixes=$!
+
+start=$(date +%s)
+cmake --preset default >/dev/null
+cmake --build --preset default
+# The delivered 32-bit executable, with the tests that run it.
+cmake --preset i686 >/dev/null
+cmake --build --preset i686
+phase builds "$start"
+wait $making_prefixes
 
 # Both builds' tests in one ctest run, so that both cores stay busy to the end: the
 # delivered 32-bit build's tests carry the label i686 and run on 32-bit Windows (_w32)
