@@ -10,6 +10,9 @@ bool IsEscOrEnterKeyDown(const MSG* msg) {
     return msg && msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN);
 }
 
+namespace {
+
+// Keys that move the focus between the controls of a dialog.
 bool IsNavigationKeyDown(const MSG* msg) {
     if (!msg || msg->message != WM_KEYDOWN) return false;
     switch (msg->wParam) {
@@ -21,8 +24,6 @@ bool IsNavigationKeyDown(const MSG* msg) {
     default: return false;
     }
 }
-
-namespace {
 
 // Set on a dialog that shows focus cues.
 const wchar_t kFocusCuesProp[] = L"Orvane.FocusCues";

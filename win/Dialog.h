@@ -54,8 +54,6 @@ private:
 
 // Keys that no dialog of the tool acts on.
 bool IsEscOrEnterKeyDown(const MSG* msg);
-// Keys that move the focus between the controls of a dialog (Tab, the arrows).
-bool IsNavigationKeyDown(const MSG* msg);
 // Whether a dialog of the tool shows focus cues: once the user works with the
 // keyboard in it, or when it opened right after a key press.
 bool DialogShowsFocusCues(HWND dialog);
