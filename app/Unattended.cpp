@@ -51,6 +51,7 @@ int UnattendedExitCode(RepairOutcome outcome) {
     case RepairOutcome::Failed: return kExitFailed;
     case RepairOutcome::NoDevice: return kExitNoDevice;
     case RepairOutcome::Busy: return kExitBusy;
+    case RepairOutcome::OnBattery: return kExitOnBattery;
     case RepairOutcome::None:
     case RepairOutcome::CommandFailed:
     case RepairOutcome::LogUnreadable: break;

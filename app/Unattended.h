@@ -10,6 +10,7 @@ constexpr int kExitNoDevice = 2;
 constexpr int kExitNotRun = 3;       // the firmware tool could not be run or left no log
 constexpr int kExitUnsupported = 4;  // not Windows 10.0
 constexpr int kExitBusy = 5;         // another repair held the machine for the whole wait
+constexpr int kExitOnBattery = 6;    // nothing was run: the machine runs on its battery
 
 // Whether a full command line (the program's name first) asks for an unattended run:
 // one of its arguments is /quiet or /q, in any case. Every other argument is ignored.

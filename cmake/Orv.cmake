@@ -103,3 +103,17 @@ function(orv_takes_repair_lock)
     endif()
   endforeach()
 endfunction()
+
+# orv_second_seat(): this folder's tests run on the second seat: prefixes of their own
+# (ending in -b) on a display of their own (scripts/wine-run.sh), so that its GUI tests
+# run beside those of the first seat, and its repairs take the lock of their own
+# prefixes. Called last in the folder.
+function(orv_second_seat)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(t ${tests})
+    set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT ORV_SEAT=b)
+    get_property(locks TEST ${t} PROPERTY RESOURCE_LOCK)
+    list(TRANSFORM locks APPEND b REGEX "^(display|repair)_win64$")
+    set_property(TEST ${t} PROPERTY RESOURCE_LOCK ${locks})
+  endforeach()
+endfunction()

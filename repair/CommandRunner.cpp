@@ -140,7 +140,7 @@ int RunCommand(std::wstring command, std::wstring& output)
 }
 
 static int RunCommandRead(std::wstring command, std::wstring& output, const ChunkObserver& observer, size_t keepBytes,
-                          const TextObserver& overflow)
+                          const TextObserver& overflow, const std::wstring& folder)
 {
     const std::wstring line = BuildCommandLine(command);
     const std::wstring cmdPath = SystemCmdPath();
@@ -174,7 +174,8 @@ static int RunCommandRead(std::wstring command, std::wstring& output, const Chun
     std::copy(line.begin(), line.end(), buffer.begin());
 
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(cmdPath.c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    if (!::CreateProcessW(cmdPath.c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &si, &pi))
         return 0;
     win::UniqueHandle process(pi.hProcess);
     win::UniqueHandle thread(pi.hThread);
@@ -222,10 +223,11 @@ static int RunCommandRead(std::wstring command, std::wstring& output, const Chun
 
 int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkObserver& observer)
 {
-    return RunCommandRead(std::move(command), output, observer, static_cast<size_t>(-1), TextObserver());
+    return RunCommandRead(std::move(command), output, observer, static_cast<size_t>(-1), TextObserver(), std::wstring());
 }
 
-int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const TextObserver& overflow)
+int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const TextObserver& overflow,
+                      const std::wstring& folder)
 {
-    return RunCommandRead(std::move(command), output, ChunkObserver(), keepBytes, overflow);
+    return RunCommandRead(std::move(command), output, ChunkObserver(), keepBytes, overflow, folder);
 }

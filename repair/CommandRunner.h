@@ -30,9 +30,11 @@ int RunCommandObserved(std::wstring command, std::wstring& output, const ChunkOb
 // overflow instead, decoded piece by piece, without the pause: a command that prints
 // without end costs neither unbounded memory nor minutes of pauses. One decoder reads
 // both parts, so a character split between them comes out whole, at the start of the
-// rest.
+// rest. A non-empty folder is the command processor's current folder from its start (the
+// tool's own otherwise); when it cannot be, nothing is started and the result is 0.
 using TextObserver = std::function<void(const std::wstring& text)>;
-int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const TextObserver& overflow);
+int RunCommandLimited(std::wstring command, std::wstring& output, size_t keepBytes, const TextObserver& overflow,
+                      const std::wstring& folder = std::wstring());
 
 // "cmd /D /V:OFF /C " followed by command (/D: no AutoRun commands from the registry;
 // /V:OFF: no delayed expansion of !...!, whatever the registry says); empty when that,

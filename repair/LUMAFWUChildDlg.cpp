@@ -218,7 +218,8 @@ void CLUMAFWUChildDlg::OnTimer(UINT_PTR id) {
         m_stAgreementLink.UpdateHover(pt.x, pt.y);
     } else if (id == TIMER_VERSIONCHECK) {
         KillTimer(TIMER_VERSIONCHECK);
-        CheckNewVersion();
+        // The timer can fire in the modal loop of a repair's prompts.
+        if (!m_bRepairBegun) CheckNewVersion();
     }
     CLayeredChildDlg::OnTimer(id);
 }
@@ -227,7 +228,7 @@ void CLUMAFWUChildDlg::CheckNewVersion() {
     const int answer = CallLibrary(
         [](const CFeedbackLibrary& library) { return library.GetToolIsNewVersion(kFeedbackToolId, kFeedbackToolVersion); },
         L"正在检查新版本，请稍等", L"Checking for a new version, please wait");
-    if (answer != 3) return;
+    if (answer != 3 || m_bRepairBegun) return;
     auto* prompt = new CPromptDlg(this);
     prompt->m_nLanguage = m_nLanguage;
     prompt->m_fScale = m_fScale;
@@ -334,6 +335,7 @@ void CLUMAFWUChildDlg::OnAgreementClicked() {
 
 void CLUMAFWUChildDlg::OnRepair() {
     if (!m_btnRepair.IsClickInside()) return;
+    m_bRepairBegun = true;
     if (!m_repair.StartRepair()) {
         ShowPrompt(m_nLanguage == 1 ? L"修复失败！" : L"Failed");
         return;
@@ -373,6 +375,10 @@ int CLUMAFWUChildDlg::CallLibrary(std::function<int(CFeedbackLibrary&)> call, co
 }
 
 LRESULT CLUMAFWUChildDlg::OnRepairResult(WPARAM code) {
+    if (code == REPAIR_ON_BATTERY) {
+        ShowPrompt(m_nLanguage == 1 ? L"请连接电源适配器后再修复" : L"Connect the power adapter, then repair");
+        return 1;
+    }
     if (code < REPAIR_SUCCESS || code > REPAIR_NODEVICE) return 1;
     std::wstring text;
     if (m_nLanguage == 1) {
@@ -409,6 +415,11 @@ LRESULT CLUMAFWUChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     case WM_REPAIR_RESULT:
         return OnRepairResult(wp);
+    case WM_FLASH_STATE:
+        // The reason shows beside the main window, which owns the panel.
+        if (wp) m_shutdownReason.Set(GetParent() ? GetParent() : m_hWnd, m_nLanguage);
+        else m_shutdownReason.Clear();
+        return 1;
     case WM_HOOK_LBUTTONDOWN:
         OnHookButtonDown();
         return 1;
@@ -436,5 +447,6 @@ void CLUMAFWUChildDlg::OnDestroy() {
     m_pExecutePrompt = nullptr;
     delete m_pTooltip;
     m_pTooltip = nullptr;
+    m_shutdownReason.Clear();
     CMouseHook::Remove();
 }

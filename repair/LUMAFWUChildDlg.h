@@ -8,6 +8,7 @@
 #include "dialogs/DialogPair.h"
 #include "dialogs/ExecutePromptDlg.h"
 #include "repair/FeedbackLibrary.h"
+#include "repair/FlashGuard.h"
 #include "repair/MouseHook.h"
 #include "repair/PanelLayout.h"
 #include "repair/RepairContext.h"
@@ -98,6 +99,10 @@ private:
     CFeedbackLibrary& m_feedback = CFeedbackLibrary::ForProcess();
     CMouseHook m_hook;
     CRepairContext m_repair;
+    // Once a repair has begun the new-version check never runs: its answer "new version"
+    // ends the tool, which must not happen under a flash.
+    bool m_bRepairBegun = false;
+    CShutdownBlockReason m_shutdownReason;
     CExecutePromptDlg* m_pExecutePrompt = nullptr;
     CTooltipDlg* m_pTooltip = nullptr;
 };

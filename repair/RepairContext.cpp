@@ -11,6 +11,7 @@
 #include "log/LogSave.h"
 #include "repair/CommandRunner.h"
 #include "repair/ExeFolder.h"
+#include "repair/PowerStatus.h"
 #include "repair/RepairLock.h"
 #include "win/Handle.h"
 
@@ -35,7 +36,7 @@ std::string RepairRecordText(RepairRecord record, int language)
 
 std::wstring BuildRepairCommand(const std::wstring& folder)
 {
-    return L"cd /d \"" + folder + L"\\LUMAFWU\" & LUMAFWU.exe /s";
+    return L"cd /d \"" + folder + L"\\LUMAFWU\" && .\\LUMAFWU.exe /s";
 }
 
 bool IsUsableToolFolder(const std::wstring& folder)
@@ -78,11 +79,53 @@ void TrimTrailingLineEnds(std::wstring& text)
     text.erase(keep == std::wstring::npos ? 0 : keep + 1);
 }
 
-int ReadLogLines(const std::wstring& path, const std::function<void(const std::wstring&)>& sink)
+namespace {
+
+ULONGLONG Join(DWORD high, DWORD low)
+{
+    return (static_cast<ULONGLONG>(high) << 32) | low;
+}
+
+LogIdentity IdentityOf(HANDLE file)
+{
+    LogIdentity identity;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(file, &info))
+        return identity;
+    identity.exists = true;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.fileIndex = Join(info.nFileIndexHigh, info.nFileIndexLow);
+    identity.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
+    identity.lastWrite = Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    return identity;
+}
+
+}  // namespace
+
+bool LogIdentity::operator==(const LogIdentity& other) const
+{
+    return exists == other.exists && volume == other.volume && fileIndex == other.fileIndex && size == other.size &&
+           lastWrite == other.lastWrite;
+}
+
+LogIdentity ReadLogIdentity(const std::wstring& path)
+{
+    // Its attributes only, shared every way: the firmware tool may open and replace the log
+    // at will.
+    win::UniqueHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file ? IdentityOf(file.get()) : LogIdentity();
+}
+
+int ReadLogLines(const std::wstring& path, const std::function<void(const std::wstring&)>& sink,
+                 const LogIdentity* earlier)
 {
     win::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
+        return 0;
+    if (earlier && earlier->exists && IdentityOf(file.get()) == *earlier)
         return 0;
     // Block by block, so that a log of any size takes the same memory.
     std::vector<char> block(64 * 1024);
@@ -247,6 +290,10 @@ int CRepairContext::Conclude(RepairOutcome outcome)
         m_strResultText.clear();
         Notify(REPAIR_FAILED);
         return 0;
+    case RepairOutcome::OnBattery:
+        m_strResultText.clear();
+        Notify(REPAIR_ON_BATTERY);
+        return 0;
     case RepairOutcome::None:
     case RepairOutcome::CommandFailed:
         break;
@@ -271,25 +318,41 @@ RepairOutcome CRepairContext::RunLocked(const std::wstring& folder)
         keptScanned = true;
         scanner.Scan(text);
     };
-    // Without the firmware tool in place cmd.exe would search the PATH for one: nothing is
-    // started then, and the run goes on to the log as if the tool had written none.
+    if (!IsUsableToolFolder(folder))
+        return RepairOutcome::CommandFailed;
+    // A flash cut off by a flat battery can leave the device without working firmware.
+    if (MachineRunsOnBattery())
+        return RepairOutcome::OnBattery;
+    const std::wstring path = folder + L"\\LUMAFWU\\LUMAFWUlog.txt";
+    const LogIdentity earlier = ReadLogIdentity(path);
+    // Without the firmware tool in place nothing is started, and the run goes on to the
+    // log as if the tool had written none.
     const DWORD attributes = ::GetFileAttributesW((folder + L"\\LUMAFWU\\LUMAFWU.exe").c_str());
     const bool present = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (!IsUsableToolFolder(folder) ||
-        (present && !RunCommandLimited(BuildRepairCommand(folder), collected, kKeptConsoleBytes, overflow)))
-        return RepairOutcome::CommandFailed;
+    if (present) {
+        const CFlashGuard flash(m_flashCalls, m_hPanel);
+        if (m_flashFaultForTest)
+            m_flashFaultForTest();
+        // Started in the firmware folder as well: a command processor that went on after
+        // a failed "cd" (Wine's ignores "&&") still finds no other LUMAFWU.exe.
+        if (!RunCommandLimited(BuildRepairCommand(folder), collected, kKeptConsoleBytes, overflow,
+                               folder + L"\\LUMAFWU"))
+            return RepairOutcome::CommandFailed;
+    }
     if (!keptScanned)
         scanner.Scan(collected);
 
-    const std::wstring path = folder + L"\\LUMAFWU\\LUMAFWUlog.txt";
     m_strResultText.clear();
     size_t logKept = 0;
-    const int read = ReadLogLines(path, [&](const std::wstring& piece) {
-        scanner.Scan(piece);
-        const size_t take = std::min(piece.size(), kKeptLogChars - logKept);
-        collected.append(piece, 0, take);
-        logKept += take;
-    });
+    const int read = ReadLogLines(
+        path,
+        [&](const std::wstring& piece) {
+            scanner.Scan(piece);
+            const size_t take = std::min(piece.size(), kKeptLogChars - logKept);
+            collected.append(piece, 0, take);
+            logKept += take;
+        },
+        &earlier);
     if (!read)
         return RepairOutcome::LogUnreadable;
     m_strResultText = collected;

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "repair/FlashGuard.h"
+
 class CLogSave;
 
 // Events of a repair run that are written to the tool log.
@@ -18,14 +20,16 @@ enum class RepairRecord {
 // The record text for an event, in code page 936: Chinese for language 1, else English.
 std::string RepairRecordText(RepairRecord record, int language);
 
-// cd /d "<folder>\LUMAFWU" & LUMAFWU.exe /s
+// cd /d "<folder>\LUMAFWU" && .\LUMAFWU.exe /s
+// Only once cmd.exe is in that folder, and only the firmware tool there: a bare name
+// would be looked for in the current folder and on the PATH.
 std::wstring BuildRepairCommand(const std::wstring& folder);
 
-// Whether cmd.exe can be trusted to change into "<folder>\LUMAFWU" with the command
-// above. It expands %...% even inside the quotes (!...! stays as it is: the runner
-// switches delayed expansion off), and it cannot enter a folder that is not on a drive
-// or whose files' paths are too long; then "LUMAFWU.exe" would be looked for in some
-// other folder and on the PATH, and run elevated.
+// Whether cmd.exe can be trusted to change into exactly "<folder>\LUMAFWU" with the
+// command above. It expands %...% even inside the quotes (!...! stays as it is: the
+// runner switches delayed expansion off), which could take it into another folder and
+// to the LUMAFWU.exe there, run elevated; and it cannot enter a folder that is not on a
+// drive or whose files' paths are too long.
 bool IsUsableToolFolder(const std::wstring& folder);
 
 // REPAIR_SUCCESS when text contains "Success", else REPAIR_NODEVICE when it contains
@@ -55,10 +59,26 @@ constexpr size_t kKeptLogChars = 64 * 1024;
 // Removes every CR and LF at the end of text; inner line ends stay.
 void TrimTrailingLineEnds(std::wstring& text);
 
+// What tells one version of the firmware log from another. A log that is still the same
+// file with the same size and last write after the firmware tool's run is one an earlier
+// run left, not an answer of this one.
+struct LogIdentity {
+    bool exists = false;
+    DWORD volume = 0;
+    ULONGLONG fileIndex = 0;
+    ULONGLONG size = 0;
+    ULONGLONG lastWrite = 0;
+    bool operator==(const LogIdentity& other) const;
+    bool operator!=(const LogIdentity& other) const { return !(*this == other); }
+};
+LogIdentity ReadLogIdentity(const std::wstring& path);
+
 // Reads a code-page-936 text file (UTF-8 when it starts with a UTF-8 byte-order mark)
 // and hands its lines, each followed by CR LF, to sink in pieces, block by block.
-// 1 on success, 0 when the file cannot be opened.
-int ReadLogLines(const std::wstring& path, const std::function<void(const std::wstring&)>& sink);
+// 1 on success, 0 when the file cannot be opened or, given an identity of an earlier
+// version of it, is still that version.
+int ReadLogLines(const std::wstring& path, const std::function<void(const std::wstring&)>& sink,
+                 const LogIdentity* earlier = nullptr);
 
 // Appends the lines of such a file to text, each followed by CR LF.
 // 1 on success, 0 when the file cannot be opened.
@@ -73,6 +93,7 @@ enum class RepairOutcome {
     CommandFailed,  // the firmware tool could not be run
     LogUnreadable,  // it left no log that could be opened
     Busy,           // another repair held the machine's lock for the whole wait
+    OnBattery,      // nothing was run: the machine runs on its battery
 };
 
 // The state of the repair runs of one main panel, or of one unattended run (no panel:
@@ -100,11 +121,14 @@ public:
     int RunRepair();
 
     // Test seams: the folder that holds LUMAFWU\ (instead of the executable's folder),
-    // the logger (instead of CLogSave::GetInstance()), and a fault called as the run
-    // starts (a test throws from it).
+    // the logger (instead of CLogSave::GetInstance()), a fault called as the run starts
+    // and one called inside the flash guard just before the firmware tool would start (a
+    // test throws from them), and the platform calls around the flash.
     void SetToolFolderForTest(const std::wstring& folder) { m_strToolFolderForTest = folder; }
     void SetLogForTest(CLogSave* log) { m_pLogForTest = log; }
     void SetFaultForTest(std::function<void()> fault) { m_faultForTest = std::move(fault); }
+    void SetFlashFaultForTest(std::function<void()> fault) { m_flashFaultForTest = std::move(fault); }
+    void SetFlashCallsForTest(const FlashCalls& calls) { m_flashCalls = calls; }
 
 private:
     int RunRepairSteps();
@@ -121,6 +145,8 @@ private:
     std::wstring m_strToolFolderForTest;
     CLogSave* m_pLogForTest = nullptr;
     std::function<void()> m_faultForTest;
+    std::function<void()> m_flashFaultForTest;
+    FlashCalls m_flashCalls;
     bool m_bNotified = false;  // the current run has sent its outcome
     RepairOutcome m_outcome = RepairOutcome::None;
     DWORD m_dwLockWaitMs = INFINITE;

@@ -19,9 +19,10 @@ bash scripts/stop-wine.sh build
 bash scripts/stop-wine.sh build-i686
 source scripts/xvfb.sh
 orv_xvfb_start
-# 32-bit Windows gets a display of its own: its GUI tests then run beside those under
-# WoW64, each moving its own pointer.
+# 32-bit Windows and the second seat (prefixes of their own) get displays of their own:
+# GUI tests on different displays run side by side, each moving its own pointer.
 orv_xvfb_start ORV_DISPLAY_W32
+orv_xvfb_start ORV_DISPLAY_B
 trap 'orv_xvfb_stop; bash "$root/scripts/stop-wine.sh" "$root/build"; bash "$root/scripts/stop-wine.sh" "$root/build-i686"' EXIT
 # Every test program's leftovers are ended after it (scripts/wine-run.sh).
 export ORV_REAP_LEFTOVERS=1

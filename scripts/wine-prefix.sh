@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# wine-prefix.sh BUILD WINVER DPI [ARCH]: makes (once) and prints the prefix for these settings.
+# wine-prefix.sh BUILD WINVER DPI [ARCH [SEAT]]: makes (once) and prints the prefix for these
+# settings; a SEAT (b) gets prefixes of its own, named with the seat at their end.
 # ARCH is win64 (default: 64-bit Windows, where 32-bit programs run under WoW64) or win32
 # (32-bit Windows). The base prefix of each architecture reports Windows 10, maps the
 # dialogs' "宋体" font to an installed CJK font, and holds our own timeout.exe (Wine's
@@ -8,12 +9,15 @@
 # ORV_PREFIX_SEED: another build's prefix folder; a base prefix ready there is copied
 # instead of made anew (a 64-bit prefix takes a minute and more to make where 32-bit
 # programs are emulated, a copy seconds).
+#
+# Copies share the program files of the prefix they come from (hard links): a prefix
+# is 1.3 GB, a build makes six, and a machine's disk ran out on the full copies.
 set -euo pipefail
-build=$1 winver=$2 dpi=$3 arch=${4:-win64}
+build=$1 winver=$2 dpi=$3 arch=${4:-win64} seat=${5:-}
 root=$build/wine
 case $arch in
-  win64) base=$root/base prefix=$root/$winver-$dpi loader=/usr/lib/wine/wine64 ;;
-  win32) base=$root/base32 prefix=$root/w32-$winver-$dpi loader=/usr/lib/wine/wine ;;
+  win64) base=$root/base prefix=$root/$winver-$dpi${seat:+-$seat} loader=/usr/lib/wine/wine64 ;;
+  win32) base=$root/base32 prefix=$root/w32-$winver-$dpi${seat:+-$seat} loader=/usr/lib/wine/wine ;;
   *) echo "wine-prefix: unknown architecture $arch" >&2; exit 1 ;;
 esac
 mkdir -p "$root"
@@ -21,11 +25,39 @@ mkdir -p "$root"
 # Bump when the prefix set-up changes: older prefixes are then made anew. A 64-bit
 # prefix made before 32-bit Wine was installed lacks its 32-bit half and no longer
 # starts once it is there, so the presence of 32-bit Wine is part of the layout.
-layout=4
+# The program files are shared between prefixes, so a Wine that would update them in
+# place (another version) must find no prefix it takes for its own.
+layout=5
 [ -x /usr/lib/wine/wine ] && layout=$layout+wine32
+layout=$layout+$(/usr/lib/wine/wine64 --version 2>/dev/null || echo none)
 quiet() { "$@" >/dev/null 2>&1; }
 ready() { [ "$(cat "$1/.orv-ready" 2>/dev/null)" = "$layout" ]; }
 wine_in() { WINEPREFIX=$1 WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 WINELOADER=$loader "${@:2}"; }
+# set_values PREFIX LINE...: one registry import (a program start costs seconds where
+# 32-bit programs are emulated); the lines are those of a .reg file.
+# clone SOURCE TARGET: a copy that shares the source's program files. Whatever Wine or
+# a test may rewrite in place (registry, .ini and log files, the users' folders, the
+# prefix's own files) gets a copy of its own; programs are only ever replaced whole.
+clone() {
+  if ! cp -al "$1" "$2" 2>/dev/null; then
+    rm -rf "$2"
+    cp -a "$1" "$2"
+    return 0
+  fi
+  find "$2" -type f \( ! -path "$2/drive_c/*" -o -path "$2/drive_c/users/*" \
+      -o -iname '*.ini' -o -iname '*.log' -o -iname '*.txt' -o -iname '*.reg' \) -print0 |
+    while IFS= read -r -d '' file; do
+      cp -p "$file" "$file.orv-own" && mv -f "$file.orv-own" "$file"
+    done
+}
+set_values() {
+  local file=$1/drive_c/orv-settings.reg
+  { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "${@:2}"; } |
+    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$file"
+  wine_in "$1" quiet $loader regedit /s 'C:\orv-settings.reg'
+  wine_in "$1" quiet wineserver -w
+  rm -f "$file"
+}
 
 make_base() {
   ready "$base" && return 0
@@ -33,19 +65,18 @@ make_base() {
   rm -rf "$base"
   local seed=${ORV_PREFIX_SEED:+$ORV_PREFIX_SEED/${base##*/}}
   if [ -n "$seed" ] && [ "$seed" != "$base" ] && ready "$seed"; then
-    cp -a "$seed" "$base"
+    clone "$seed" "$base"
     return 0
   fi
   wine_in "$base" quiet $loader wineboot -i
   # The Sharp face: the plain one loses thin horizontal strokes at the dialogs' size.
-  local subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-  wine_in "$base" quiet $loader reg add "$subst" /v "宋体" /d "WenQuanYi Zen Hei Sharp" /f
-  wine_in "$base" quiet $loader reg add "$subst" /v "SimSun" /d "WenQuanYi Zen Hei Sharp" /f
-  wine_in "$base" quiet $loader reg add 'HKCU\Software\Wine' /v Version /d win10 /f
-  # Unmanaged windows: without a window manager, Wine otherwise waits two seconds
-  # for every window it hides.
-  wine_in "$base" quiet $loader reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-  wine_in "$base" quiet wineserver -w
+  # Unmanaged windows: without a window manager, Wine otherwise waits two seconds for
+  # every window it hides.
+  set_values "$base" \
+    '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
+    '"宋体"="WenQuanYi Zen Hei Sharp"' '"SimSun"="WenQuanYi Zen Hei Sharp"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win10"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"'
   echo "$layout" > "$base/.orv-ready"
 }
 
@@ -53,11 +84,10 @@ make_variant() {
   ready "$prefix" && return 0
   WINEPREFIX=$prefix quiet wineserver -k || true
   rm -rf "$prefix"
-  cp -a "$base" "$prefix"
+  clone "$base" "$prefix"
   rm -f "$prefix/.orv-ready"
-  wine_in "$prefix" quiet $loader reg add 'HKCU\Software\Wine' /v Version /d "$winver" /f
-  wine_in "$prefix" quiet $loader reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
-  wine_in "$prefix" quiet wineserver -w
+  set_values "$prefix" '[HKEY_CURRENT_USER\Software\Wine]' "\"Version\"=\"$winver\"" '' \
+    '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf %08x "$dpi")"
   echo "$layout" > "$prefix/.orv-ready"
 }
 
@@ -70,7 +100,11 @@ make_variant() {
   tool=$build/bin/timeout.exe
   for sys in "$prefix"/drive_c/windows/system32 "$prefix"/drive_c/windows/syswow64; do
     [ -d "$sys" ] || continue
-    if [ -f "$tool" ] && ! cmp -s "$tool" "$sys/timeout.exe"; then cp "$tool" "$sys/timeout.exe"; fi
+    # Replaced, never written over: the old file may be shared with other prefixes.
+    if [ -f "$tool" ] && ! cmp -s "$tool" "$sys/timeout.exe"; then
+      rm -f "$sys/timeout.exe"
+      cp "$tool" "$sys/timeout.exe"
+    fi
   done
 ) 9>"$root/.lock"
 echo "$prefix"

@@ -8,9 +8,12 @@
 #   ORV_WINARCH win64 (default: 64-bit Windows; 32-bit programs run there under WoW64)
 #               or win32 (32-bit Windows, for 32-bit programs only)
 #   ORV_DLLOVERRIDES  extra WINEDLLOVERRIDES entries (e.g. "gdiplus,version=n,b")
+#   ORV_SEAT    b: a second set of prefixes (their names end in -b) on a display of
+#               their own, ORV_DISPLAY_B; empty (default): the first set
 #   ORV_DISPLAY_W32   the X display for win32 prefixes, when they have one of their own
-#               (the test command gives them one, so that the 32-bit Windows tests and
-#               the WoW64 ones can use the pointer at the same time)
+#
+# The test command gives 32-bit Windows and the second seat displays of their own, so
+# that GUI tests on different displays use their pointers at the same time.
 #
 # Each (version, DPI) pair gets a prefix of its own, copied from a base prefix, so
 # that tests with different settings can run side by side without restarting a
@@ -23,10 +26,12 @@ winver=${ORV_WINVER:-win10}
 dpi=${ORV_DPI:-96}
 
 winarch=${ORV_WINARCH:-win64}
+seat=${ORV_SEAT:-}
 # A prefix's windows all live on one display.
 if [ "$winarch" = win32 ] && [ -n "${ORV_DISPLAY_W32:-}" ]; then export DISPLAY=$ORV_DISPLAY_W32; fi
+if [ "$seat" = b ] && [ -n "${ORV_DISPLAY_B:-}" ]; then export DISPLAY=$ORV_DISPLAY_B; fi
 
-prefix=$("$here/wine-prefix.sh" "$build" "$winver" "$dpi" "$winarch")
+prefix=$("$here/wine-prefix.sh" "$build" "$winver" "$dpi" "$winarch" "$seat")
 
 export WINEPREFIX=$prefix WINEARCH=$winarch WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=${ORV_DLLOVERRIDES:+;$ORV_DLLOVERRIDES}"

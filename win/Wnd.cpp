@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "win/SessionEnd.h"
+
 namespace {
 
 // Every message looks its window's object up, so the binding lives in this process
@@ -168,6 +170,7 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSELEAVE: OnMouseLeave(); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(reinterpret_cast<HWND>(lp)); return 0;
     case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wp), lp); return 0;
+    case WM_QUERYENDSESSION: return win::IsSessionEndHeld() ? FALSE : Default();
     case WM_VSCROLL: OnVScroll(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
     case WM_HSCROLL: OnHScroll(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
     case WM_COMMAND:

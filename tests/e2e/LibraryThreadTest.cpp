@@ -21,7 +21,7 @@ namespace {
 // ("DllMain" first, then one line per call).
 std::set<std::string> CallingThreads(const ToolRun& run, std::vector<std::string>* entries) {
     std::set<std::string> threads;
-    const auto lines = support::SplitLines(gd::ReadFileBytes(run.Path(L"CorvelFeedbackInformation.threads")));
+    const auto lines = support::SplitLines(gd::ReadFileBytes(run.RecordPath(L"CorvelFeedbackInformation.threads")));
     for (const std::string& line : lines) {
         entries->push_back(line.substr(0, line.find('\t')));
         threads.insert(line.substr(line.find('\t') + 1));
@@ -58,6 +58,7 @@ TEST(LibraryThread, ItIsLoadedAndCalledOnOneThreadWhereItsApartmentAndWindowsLiv
     ASSERT_TRUE(run.SetFeedback("open=0\nquestion_window=1\ncom=multithreaded\n"));
     ASSERT_TRUE(run.Start());
     ASSERT_NE(run.WaitForPanel(), nullptr);
+    const std::string interfaceThread = std::to_string(::GetWindowThreadProcessId(run.Panel(), nullptr));
     ASSERT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"GetToolIsNewVersion") == 1; }, e2e::kWindowTimeoutMs));
 
     HWND link = run.PanelControl(IDC_FEEDBACK_LINK);
@@ -85,6 +86,7 @@ TEST(LibraryThread, ItIsLoadedAndCalledOnOneThreadWhereItsApartmentAndWindowsLiv
                                                "FeedbackQuestion"};
     EXPECT_EQ(entries, expected);
     EXPECT_EQ(threads.size(), 1u) << "the library was loaded and called on " << threads.size() << " threads";
+    EXPECT_EQ(threads.count(interfaceThread), 0u) << "the library was loaded or called on the interface thread";
 }
 
 TEST(LibraryThread, ALibraryThatShipsItsOwnLibraryLoads) {

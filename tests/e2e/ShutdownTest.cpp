@@ -1,5 +1,6 @@
 // The main window's system menu and the ways the tool ends: the About box, the exit
-// clean-up after a close from the system menu, and the English close button.
+// clean-up after a close from the system menu (what it removes, what it leaves, and a
+// second run started from the same folder at once), and the English close button.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "res/resource.h"
 #include "tests/e2e/ToolRun.h"
+#include "win/Handle.h"
 
 namespace gd = guidriver;
 using e2e::ToolRun;
@@ -60,23 +62,42 @@ struct Closed {
     bool exited = false;
     bool folderThere = false;
     size_t cleanupCommands = 0;
+    std::vector<std::shared_ptr<win::UniqueHandle>> commands;  // the clean-up commands
     ULONGLONG endedAt = 0;
     std::vector<e2e::FileSnapshot> files;
     std::vector<e2e::JournalEntry> journal;
+
+    // Waits until every clean-up command the tool started has ended.
+    bool WaitForCommands(DWORD timeoutMs) const {
+        return gd::WaitFor(
+            [this] {
+                for (const auto& c : commands) {
+                    if (::WaitForSingleObject(c->get(), 0) == WAIT_TIMEOUT) return false;
+                }
+                return true;
+            },
+            timeoutMs, 50);
+    }
 };
 
 // Waits for the end of a tool that was asked to close and notes the state at once,
 // before a clean-up command could have acted (it waits 3 s first).
 Closed AwaitEnd(ToolRun& run) {
     Closed c;
-    c.exited = run.WaitForExit(10000);
+    c.exited = run.WaitForExit(e2e::kStartTimeoutMs);
     c.endedAt = ::GetTickCount64();
-    c.cleanupCommands = run.ChildProcesses(L"cmd.exe").size();
-    c.folderThere = gd::FileExists(run.Exe());
+    for (DWORD pid : run.ChildProcesses(L"cmd.exe")) {
+        auto h = std::make_shared<win::UniqueHandle>(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+        if (*h) c.commands.push_back(h);
+    }
+    c.cleanupCommands = c.commands.size();
+    c.folderThere = gd::FileExists(run.Folder());
     c.files = e2e::SnapshotTree(run.Folder());
     c.journal = run.Journal();
     return c;
 }
+
+bool CloseFromSystemMenu(const ToolRun& run) { return ::PostMessageW(run.Back(), WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 void WaitUntil(ULONGLONG tick) {
     gd::WaitFor([tick] { return ::GetTickCount64() >= tick; }, 15000);
@@ -150,7 +171,7 @@ TEST(ExitCleanUp, RemovesOnlyAFolderMadeForTheTool) {
     for (Case& c : cases) ASSERT_TRUE(c.run->Start()) << c.name;
     for (Case& c : cases) ASSERT_NE(c.run->WaitForPanel(), nullptr) << c.name;
     for (Case& c : cases) {
-        ASSERT_TRUE(::PostMessageW(c.run->Back(), WM_SYSCOMMAND, SC_CLOSE, 0)) << c.name;
+        ASSERT_TRUE(CloseFromSystemMenu(*c.run)) << c.name;
         c.closed = AwaitEnd(*c.run);
     }
 
@@ -178,6 +199,104 @@ TEST(ExitCleanUp, RemovesOnlyAFolderMadeForTheTool) {
         EXPECT_FALSE(c.closed.files.empty());
         EXPECT_TRUE(e2e::SnapshotTree(c.run->Folder()) == c.closed.files) << "the folder changed";
     }
+}
+
+// A report or a screenshot saved into the folder just after the tool closed stays, and
+// so does the folder; what the tool was delivered with goes.
+TEST(ExitCleanUp, AFileSavedRightAfterTheEndStaysAndSoDoesItsFolder) {
+    ToolRun run;
+    ASSERT_EQ(run.StartQuiet(), "");
+    ASSERT_TRUE(CloseFromSystemMenu(run));
+    const Closed closed = AwaitEnd(run);
+    ASSERT_TRUE(closed.exited);
+    ASSERT_TRUE(gd::WriteFileBytes(run.Path(L"report.txt"), "saved as the tool closed"));
+    ASSERT_EQ(closed.cleanupCommands, 1u);
+    ASSERT_TRUE(closed.WaitForCommands(20000)) << "the clean-up command did not end";
+
+    EXPECT_EQ(gd::ReadFileBytes(run.Path(L"report.txt")), "saved as the tool closed");
+    const std::vector<e2e::FileSnapshot> left = e2e::SnapshotTree(run.Folder());
+    ASSERT_EQ(left.size(), 1u) << "more than the report is left";
+    EXPECT_EQ(left[0].relative, L"report.txt");
+}
+
+// The tool closed and its download unpacked again into the same folder at once (a
+// re-extracted download), then started at once or a few seconds later: the first run's
+// clean-up leaves every file of the second alone, and the second shows its panel and
+// repairs.
+TEST(ExitCleanUp, ASecondRunFromTheSameFolderKeepsItsFilesAndRepairs) {
+    const bool chinese = e2e::SystemLanguage() == 1;
+    for (const bool atOnce : {true, false}) {
+        SCOPED_TRACE(atOnce ? "started at once" : "started after the first run's clean-up");
+        ToolRun run;
+        ASSERT_EQ(run.StartQuiet(), "");
+        ASSERT_TRUE(CloseFromSystemMenu(run));
+        const Closed first = AwaitEnd(run);
+        ASSERT_TRUE(first.exited);
+        ASSERT_EQ(first.cleanupCommands, 1u);
+
+        ASSERT_TRUE(run.Redeliver());
+        ASSERT_TRUE(run.SetFeedback(e2e::kQuietFeedback));
+        ASSERT_TRUE(run.SetSimulator("mode=quiet,success\ndelay_ms=500\n"));
+        const wchar_t* const kept[] = {L"FastMendLUMAFWU.exe", L"CorvelFeedbackInformation.dll",
+                                       L"CorvelFeedbackInformation.ini", L"LUMAFWU\\LUMAFWU.exe",
+                                       L"LUMAFWU\\LUMAFWU.behavior"};
+        std::vector<std::string> bytes;
+        for (const wchar_t* file : kept) bytes.push_back(gd::ReadFileBytes(run.Path(file)));
+        if (atOnce) {
+            ASSERT_TRUE(run.Start());
+            ASSERT_EQ(::WaitForSingleObject(first.commands.front()->get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+                << "the second run started only after the first run's clean-up";
+        }
+        ASSERT_TRUE(first.WaitForCommands(20000)) << "the first run's clean-up command did not end";
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            EXPECT_FALSE(bytes[i].empty());
+            EXPECT_TRUE(gd::ReadFileBytes(run.Path(kept[i])) == bytes[i]) << gd::Utf8(kept[i]) << " was not kept";
+        }
+        if (!atOnce) {
+            ASSERT_TRUE(run.Start());
+        }
+        ASSERT_NE(run.WaitForPanel(), nullptr) << "the second run showed no panel";
+
+        HWND repair = run.PanelControl(IDC_REPAIR);
+        ASSERT_TRUE(gd::ClickWhenHittable(repair, e2e::kSettleTimeoutMs));
+        HWND prompt = run.WaitForPrompt(30000);
+        ASSERT_NE(prompt, nullptr) << "no outcome";
+        const std::wstring text = ToolRun::PromptText(prompt);
+        EXPECT_EQ(chinese ? text : text.substr(text.rfind(L'\n') + 1), chinese ? L"修复成功" : L"Success");
+        ASSERT_TRUE(run.ConfirmPrompt(prompt));
+
+        // The second run's own end clears the folder of both runs.
+        ASSERT_TRUE(CloseFromSystemMenu(run));
+        const Closed second = AwaitEnd(run);
+        ASSERT_TRUE(second.exited);
+        ASSERT_TRUE(second.WaitForCommands(20000));
+        EXPECT_FALSE(gd::FileExists(run.Folder())) << "the folder stayed";
+    }
+}
+
+// A folder whose name ends in a blank (an archiver or a \\?\ path can make one) is
+// read by every call by path as its neighbour without the blank. The clean-up leaves
+// both alone.
+TEST(ExitCleanUp, AFolderEndingInABlankIsLeftAndItsNeighbourKeepsItsFiles) {
+    const std::wstring parent = gd::TempFolder(L"orv_e2e_blank_");
+    ASSERT_FALSE(parent.empty());
+    const std::wstring neighbour = parent + L"\\Orvane";
+    ASSERT_TRUE(::CreateDirectoryW(neighbour.c_str(), nullptr));
+    ASSERT_TRUE(gd::WriteFileBytes(neighbour + L"\\thesis.docx", "the user's own"));
+    {
+        ToolRun run(L"Orvane ", L"\\\\?\\" + parent);
+        ASSERT_EQ(run.StartQuiet(), "");
+        const std::vector<e2e::FileSnapshot> before = e2e::SnapshotTree(run.Folder());
+        ASSERT_TRUE(CloseFromSystemMenu(run));
+        const Closed closed = AwaitEnd(run);
+        ASSERT_TRUE(closed.exited);
+        EXPECT_EQ(closed.cleanupCommands, 0u) << "a clean-up command was started";
+        ASSERT_TRUE(closed.WaitForCommands(20000));
+        WaitUntil(closed.endedAt + 5000);
+        EXPECT_EQ(gd::ReadFileBytes(neighbour + L"\\thesis.docx"), "the user's own");
+        EXPECT_TRUE(e2e::SnapshotTree(run.Folder()) == before) << "the tool's folder changed";
+    }
+    gd::RemoveTree(parent);
 }
 
 TEST(EnglishClose, CloseButtonReportsCodeOneOnceAndClosesAtOnce) {

@@ -48,17 +48,24 @@ ToolRun::ToolRun(const std::wstring& folderName, const std::wstring& parent) {
     parent_ = ownsParent_ ? gd::TempFolder(L"orv_e2e_") : parent;
     if (dist.empty() || parent_.empty() || folderName.empty()) return;
     folder_ = parent_ + L"\\" + folderName;
-    if (gd::FileExists(folder_)) return;  // never copy over (or later remove) what is there
+    records_ = folder_ + L".records";
+    // Never copy over (or later remove) what is there.
+    if (gd::FileExists(folder_) || gd::FileExists(records_)) return;
     createdFolder_ = true;
-    ready_ = gd::CopyTree(dist, folder_) && gd::FileExists(Exe());
+    ready_ = ::CreateDirectoryW(records_.c_str(), nullptr) && Redeliver() && SetFeedback("");
+}
+
+bool ToolRun::Redeliver() {
+    return gd::CopyTree(gd::EnvPath(L"ORV_DIST"), folder_) && gd::FileExists(Exe());
 }
 
 ToolRun::~ToolRun() {
     End();
     if (ownsParent_ && !parent_.empty()) {
         gd::RemoveTree(parent_);
-    } else if (createdFolder_ && gd::FileExists(folder_)) {
-        gd::RemoveTree(folder_);
+    } else if (createdFolder_) {
+        if (gd::FileExists(folder_)) gd::RemoveTree(folder_);
+        gd::RemoveTree(records_);
     }
 }
 
@@ -67,7 +74,8 @@ bool ToolRun::SetSimulator(const std::string& keywords) {
 }
 
 bool ToolRun::SetFeedback(const std::string& settings) {
-    return ready_ && gd::WriteFileBytes(Path(L"CorvelFeedbackInformation.ini"), settings);
+    return !records_.empty() &&
+           gd::WriteFileBytes(Path(L"CorvelFeedbackInformation.ini"), settings + "\nrecords=" + gd::Utf8(records_) + "\n");
 }
 
 bool ToolRun::Start(const std::wstring& args) {
@@ -98,6 +106,12 @@ std::string ToolRun::StartQuiet() {
     if (!Start()) return "the tool did not start";
     if (!WaitForPanel()) return "the main panel did not show";
     return std::string();
+}
+
+HWND ToolRun::StartForRepair(const std::string& simulator) {
+    if (!SetSimulator(simulator) || !StartQuiet().empty()) return nullptr;
+    HWND repair = PanelControl(IDC_REPAIR);
+    return gd::WaitUntilHittable(repair, kSettleTimeoutMs) ? repair : nullptr;
 }
 
 HWND ToolRun::WaitForDialogWith(int controlId, DWORD timeoutMs) const {
@@ -139,7 +153,7 @@ RECT ToolRun::ClientRectOf(HWND control) {
 std::wstring ToolRun::Text(HWND window) { return window ? gd::Describe(window).text : L""; }
 
 std::vector<JournalEntry> ToolRun::Journal() const {
-    return support::ReadJournal(Path(L"CorvelFeedbackInformation.journal"));
+    return support::ReadJournal(RecordPath(L"CorvelFeedbackInformation.journal"));
 }
 
 int ToolRun::JournalCount(const std::wstring& entryPoint) const {
@@ -222,6 +236,16 @@ void ToolRun::End() {
             ::CloseHandle(h);
         }
     }
+}
+
+bool Prepare(ToolRun& run, const std::string& simulator) {
+    return run.Ready() && run.SetFeedback(kQuietFeedback) && run.SetSimulator(simulator);
+}
+
+unsigned long long RanValue(const ToolRun& run, const std::string& key) {
+    const std::string text = gd::ReadFileBytes(Ran(run));
+    const size_t at = ("\n" + text).find("\n" + key + "=");
+    return at == std::string::npos ? 0 : std::stoull(text.substr(at + key.size() + 1));
 }
 
 std::vector<FileSnapshot> SnapshotTree(const std::wstring& folder) {

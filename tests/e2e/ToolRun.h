@@ -16,7 +16,10 @@
 // Stand-in files inside the copy:
 //   LUMAFWU\LUMAFWU.behavior            the firmware simulator's keywords (tools/lumafwu/README.md)
 //   CorvelFeedbackInformation.ini       the feedback library's settings (init, newversion, delay_ms, open, browser)
+// and beside it, in a records folder of the run's own, so that they outlive the tool's
+// exit clean-up:
 //   CorvelFeedbackInformation.journal   one line per call into the feedback library, UTF-8, tab-separated
+//   CorvelFeedbackInformation.threads   the thread of every call
 //
 // Every wait is bounded. The destructor ends the tool and whatever it started,
 // then removes the temporary folder, so that a failing test leaves nothing running.
@@ -48,18 +51,28 @@ public:
     const std::wstring& Folder() const { return folder_; }
     std::wstring Path(const std::wstring& relative) const { return folder_ + L"\\" + relative; }
     std::wstring Exe() const { return Path(L"FastMendLUMAFWU.exe"); }
+    // A file the feedback library stand-in keeps in the run's records folder.
+    std::wstring RecordPath(const std::wstring& name) const { return records_ + L"\\" + name; }
 
     // Behaviour of the stand-ins; each may also be changed while the tool runs
-    // (both read their file at every use).
+    // (both read their file at every use). The feedback library's settings always
+    // name the records folder.
     bool SetSimulator(const std::string& keywords);
     bool SetFeedback(const std::string& settings);
 
-    // Starts the tool in its folder, with these arguments after its name.
+    // Starts the tool in its folder, with these arguments after its name. A run may
+    // be started again once it has ended.
     bool Start(const std::wstring& args = L"");
+    // Copies build/dist into the folder once more, over what is there, as a user
+    // unpacking the download again would.
+    bool Redeliver();
     // The usual beginning of a test: the copy made, a feedback library that opens no
     // browser, the tool started and its panel settled. Empty on success, else the
     // step that failed.
     std::string StartQuiet();
+    // StartQuiet with the simulator set to `simulator` first; the repair button once it
+    // can be clicked, or null.
+    HWND StartForRepair(const std::string& simulator);
     // Starts the tool with `args` and waits up to timeoutMs for its end, noting whether
     // it ever had a top-level window meanwhile, shown or not. False when it did not start
     // or did not end in time.
@@ -108,12 +121,15 @@ public:
 
     // Ends the tool and its children if they still run (exit code 99).
     void End();
+    // Ends the tool's own process only, as Task Manager's "End task" or a deployment
+    // tool's time-out would; what it started runs on.
+    void KillToolOnly() { process_.Kill(); }
 
 private:
     // Every process started below the tool (children, grandchildren, ...).
     std::vector<DWORD> Descendants() const;
 
-    std::wstring parent_, folder_;
+    std::wstring parent_, folder_, records_;
     bool ready_ = false;
     bool ownsParent_ = false;
     bool createdFolder_ = false;
@@ -121,8 +137,14 @@ private:
     HWND panel_ = nullptr;
 };
 
+// The usual beginning of an unattended run: the copy made, a feedback library that opens
+// no browser, the simulator set to `simulator`.
+bool Prepare(ToolRun& run, const std::string& simulator);
+
 // The firmware simulator's record of its last run in the tool's copy (tools/lumafwu/README.md).
 inline std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
+// The number of a `key=` line of that record (pid, start, exit); 0 when it has none.
+unsigned long long RanValue(const ToolRun& run, const std::string& key);
 
 // Every file below a folder with its content, for checking that nothing was touched.
 struct FileSnapshot {

@@ -8,6 +8,8 @@
 
 #include "res/resource.h"
 #include "tests/e2e/ToolRun.h"
+#include "tests/support/Env.h"
+#include "win/Handle.h"
 
 namespace gd = guidriver;
 using e2e::ToolRun;
@@ -17,42 +19,52 @@ namespace {
 constexpr DWORD kRunTimeoutMs = 90000;
 
 using e2e::Ran;
-
-// The value of a `key=` line of the simulator's run record; 0 when it has none.
-unsigned long long RanValue(const ToolRun& run, const std::string& key) {
-    const std::string text = gd::ReadFileBytes(Ran(run));
-    const size_t at = text.find("\n" + key + "=");
-    return at == std::string::npos ? 0 : std::stoull(text.substr(at + key.size() + 2));
-}
+using e2e::RanValue;
+using support::ScopedEnv;
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Sets an environment variable of this process (and so of the tools it starts) for a scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) { ::SetEnvironmentVariableW(name, value); }
-    ~ScopedEnv() { ::SetEnvironmentVariableW(name_, nullptr); }
-
-private:
-    const wchar_t* name_;
-};
-
 // A quiet run prepared with the simulator set to `simulator`.
-void Prepare(ToolRun& run, const std::string& simulator) {
-    ASSERT_TRUE(run.Ready());
-    ASSERT_TRUE(run.SetFeedback(e2e::kQuietFeedback));
-    ASSERT_TRUE(run.SetSimulator(simulator));
-}
+void PrepareRun(ToolRun& run, const std::string& simulator) { ASSERT_TRUE(e2e::Prepare(run, simulator)); }
 
 // An unattended repair whose firmware tool never ends, so that it holds the lock until
 // the test ends it.
 void StartHolder(ToolRun& holder) {
-    Prepare(holder, "mode=hang\ndelay_ms=0\n");
+    PrepareRun(holder, "mode=hang\ndelay_ms=0\n");
     if (testing::Test::HasFatalFailure()) return;
     ASSERT_TRUE(holder.Start(L"/quiet"));
     ASSERT_TRUE(gd::WaitFor([&] { return gd::FileExists(Ran(holder)); }, kRunTimeoutMs)) << "the holder never ran";
+}
+
+// An unattended run that may wait 2 s for the machine ends with 5, its firmware tool
+// not run.
+void ExpectBusy(ToolRun& waiter) {
+    const ScopedEnv wait(L"ORV_REPAIR_LOCK_WAIT_MS", L"2000");
+    bool window = true;
+    ASSERT_TRUE(waiter.RunToExit(L"/quiet", kRunTimeoutMs, window));
+    EXPECT_EQ(waiter.ExitCode(), 5u);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(gd::FileExists(Ran(waiter))) << "the firmware tool ran while the machine was busy";
+}
+
+// A click on the windowed tool's repair button brings its progress prompt, which stays
+// while the machine is busy, and no firmware tool of its own runs meanwhile.
+void ExpectHeldBack(const ToolRun& windowed, HWND repair) {
+    gd::ClickControl(repair);
+    HWND progress = windowed.WaitForProgress();
+    ASSERT_NE(progress, nullptr) << gd::SceneReport(repair);
+    e2e::Idle(2000);
+    EXPECT_TRUE(::IsWindowVisible(progress)) << "the progress prompt went while the machine was busy";
+    EXPECT_EQ(windowed.WaitForPrompt(0), nullptr);
+    EXPECT_FALSE(gd::FileExists(Ran(windowed))) << "the firmware tool ran while the machine was busy";
+}
+
+unsigned long long PreciseNow() {
+    FILETIME now{};
+    ::GetSystemTimePreciseAsFileTime(&now);
+    return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
 }  // namespace
@@ -62,38 +74,46 @@ TEST(Unattended, ExitCodesAndRecordsWithoutAnyWindowKeepingTheFolder) {
     struct Case {
         const wchar_t* args;
         const char* simulator;
-        bool removeLog;  // no log of an earlier run either
+        bool quarantined;  // LUMAFWU.exe is gone; the log of the run before stays
         DWORD code;
         const char* zhRecord;  // the record's bytes; null: no record
         const char* enRecord;
     };
+    const char kLogUnreadZh[] = "\xB6\xC1\xC8\xA1\xA3\xCC\x6F\x67\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC";
+    const char kLogUnreadEn[] = "Failed to read log file";
     const Case cases[] = {
-        {L"/quiet", "mode=success", false, 0, nullptr, nullptr},
         {L"/Q", "mode=failure", false, 1, "\xD0\xDE\xB8\xB4\xCA\xA7\xB0\xDC", "Failed"},
         {L"/x \"/QUIET\" extra", "mode=nodevice", false, 2,
          "\xCE\xDE\xB7\xA8\xBC\xEC\xB2\xE2\xB5\xBD\xC9\xE8\xB1\xB8", "Can not Find Device"},
-        {L"/q", "mode=nolog", true, 3, "\xB6\xC1\xC8\xA1\xA3\xCC\x6F\x67\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC",
-         "Failed to read log file"},
+        {L"/quiet", "mode=success", false, 0, nullptr, nullptr},
+        // The log the success left behind answers for neither of the next two runs.
+        {L"/q", "mode=nolog", false, 3, kLogUnreadZh, kLogUnreadEn},
+        {L"/q", "mode=success", true, 3, kLogUnreadZh, kLogUnreadEn},
     };
     ASSERT_TRUE(e2e::DeleteToolLog());
     ToolRun run;
-    Prepare(run, "mode=success");
+    PrepareRun(run, "mode=success");
     if (HasFatalFailure()) return;
     size_t records = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(gd::Utf8(c.args) + " " + c.simulator);
         ::DeleteFileW(Ran(run).c_str());
-        if (c.removeLog) {
-            ASSERT_TRUE(::DeleteFileW(run.Path(L"LUMAFWU\\LUMAFWUlog.txt").c_str()));
-        }
         ASSERT_TRUE(run.SetSimulator(std::string(c.simulator) + "\ndelay_ms=300\n"));
+        if (c.quarantined) {
+            ASSERT_TRUE(::DeleteFileW(run.Path(L"LUMAFWU\\LUMAFWU.exe").c_str()));
+        }
+        const std::vector<e2e::FileSnapshot> before = e2e::SnapshotTree(run.Path(L"LUMAFWU"));
         bool window = true;
         ASSERT_TRUE(run.RunToExit(c.args, kRunTimeoutMs, window)) << "the tool did not end";
         EXPECT_EQ(run.ExitCode(), c.code);
         EXPECT_FALSE(window) << "the tool had a window";
-        EXPECT_NE(RanValue(run, "exit"), 0u) << "the simulator did not run to its end";
-        const std::string ran = gd::ReadFileBytes(Ran(run));
-        EXPECT_TRUE(ran.rfind("cwd=", 0) == 0 && EndsWith(ran.substr(0, ran.find("\r\n")), "\\LUMAFWU")) << ran;
+        if (c.quarantined) {
+            EXPECT_TRUE(e2e::SnapshotTree(run.Path(L"LUMAFWU")) == before) << "the tool changed its firmware folder";
+        } else {
+            EXPECT_NE(RanValue(run, "exit"), 0u) << "the simulator did not run to its end";
+            const std::string ran = gd::ReadFileBytes(Ran(run));
+            EXPECT_TRUE(ran.rfind("cwd=", 0) == 0 && EndsWith(ran.substr(0, ran.find("\r\n")), "\\LUMAFWU")) << ran;
+        }
 
         const char* record = chinese ? c.zhRecord : c.enRecord;
         if (record) ++records;
@@ -115,7 +135,7 @@ TEST(Unattended, ExitCodesAndRecordsWithoutAnyWindowKeepingTheFolder) {
 
 TEST(Unattended, OtherArgumentsBehaveAsNone) {
     ToolRun run;
-    Prepare(run, "mode=success");
+    PrepareRun(run, "mode=success");
     if (HasFatalFailure()) return;
     ASSERT_TRUE(run.Start(L"/quiet2 -q quiet /qq " + std::wstring(20000, L'x')));
     EXPECT_NE(run.WaitForPanel(), nullptr) << "the main panel did not show";
@@ -123,8 +143,8 @@ TEST(Unattended, OtherArgumentsBehaveAsNone) {
 
 TEST(Unattended, TwoRepairsStartedTogetherNeverOverlapAndEachReportsItsOwn) {
     ToolRun first, second;
-    Prepare(first, "mode=success\ndelay_ms=1500\n");
-    Prepare(second, "mode=nodevice\ndelay_ms=1500\n");
+    PrepareRun(first, "mode=success\ndelay_ms=1500\n");
+    PrepareRun(second, "mode=nodevice\ndelay_ms=1500\n");
     if (HasFatalFailure()) return;
     ASSERT_TRUE(first.Start(L"/quiet"));
     ASSERT_TRUE(second.Start(L"/quiet"));
@@ -141,19 +161,15 @@ TEST(Unattended, TwoRepairsStartedTogetherNeverOverlapAndEachReportsItsOwn) {
 
 TEST(Unattended, WaitsForARepairRunningElsewhereAndGivesUpWithFive) {
     ToolRun holder, waiter;
-    Prepare(waiter, "mode=success\ndelay_ms=0\n");
+    PrepareRun(waiter, "mode=success\ndelay_ms=0\n");
     StartHolder(holder);
     if (HasFatalFailure()) return;
+    ExpectBusy(waiter);
 
-    ScopedEnv wait(L"ORV_REPAIR_LOCK_WAIT_MS", L"2000");
-    bool window = true;
-    ASSERT_TRUE(waiter.RunToExit(L"/quiet", kRunTimeoutMs, window));
-    EXPECT_EQ(waiter.ExitCode(), 5u);
-    EXPECT_FALSE(window);
-    EXPECT_FALSE(gd::FileExists(Ran(waiter))) << "the firmware tool ran while another held the lock";
-
-    // The holder dies with the lock: abandoned, it is free for the next repair.
+    // The holder dies with the lock and its firmware tool with it: the machine is free.
     holder.End();
+    const ScopedEnv wait(L"ORV_REPAIR_LOCK_WAIT_MS", L"2000");
+    bool window = true;
     ASSERT_TRUE(waiter.RunToExit(L"/quiet", kRunTimeoutMs, window));
     EXPECT_EQ(waiter.ExitCode(), 0u);
     EXPECT_TRUE(gd::FileExists(Ran(waiter)));
@@ -161,22 +177,12 @@ TEST(Unattended, WaitsForARepairRunningElsewhereAndGivesUpWithFive) {
 
 TEST(Unattended, AWindowedRepairKeepsItsProgressPromptUpWhileAnotherHoldsTheLock) {
     ToolRun holder, windowed;
-    Prepare(windowed, "mode=nodevice\ndelay_ms=0\n");
-    if (HasFatalFailure()) return;
-    ASSERT_TRUE(windowed.Start());
-    ASSERT_NE(windowed.WaitForPanel(), nullptr);
-    HWND repair = windowed.PanelControl(IDC_REPAIR);
-    ASSERT_TRUE(gd::WaitUntilHittable(repair, e2e::kSettleTimeoutMs));
+    HWND repair = windowed.StartForRepair("mode=nodevice\ndelay_ms=0\n");
+    ASSERT_NE(repair, nullptr);
     StartHolder(holder);
     if (HasFatalFailure()) return;
-
-    gd::ClickControl(repair);
-    HWND progress = windowed.WaitForProgress();
-    ASSERT_NE(progress, nullptr) << gd::SceneReport(repair);
-    e2e::Idle(2000);
-    EXPECT_TRUE(::IsWindowVisible(progress)) << "the progress prompt went while the lock was held";
-    EXPECT_EQ(windowed.WaitForPrompt(0), nullptr);
-    EXPECT_FALSE(gd::FileExists(Ran(windowed))) << "the firmware tool ran while another held the lock";
+    ExpectHeldBack(windowed, repair);
+    if (HasFatalFailure()) return;
 
     holder.End();
     HWND prompt = windowed.WaitForPrompt(kRunTimeoutMs);
@@ -192,5 +198,54 @@ TEST(Unattended, AWindowedRepairKeepsItsProgressPromptUpWhileAnotherHoldsTheLock
     bool window = true;
     ASSERT_TRUE(holder.RunToExit(L"/quiet", kRunTimeoutMs, window));
     EXPECT_EQ(holder.ExitCode(), 0u) << "the lock was held while the outcome prompt showed";
+    EXPECT_TRUE(windowed.ConfirmPrompt(prompt));
+}
+
+TEST(RepairLock, AFlashWhoseRepairWasKilledHoldsTheNextRepairsBack) {
+    ToolRun holder, quiet, windowed;
+    PrepareRun(quiet, "mode=success\ndelay_ms=0\n");
+    HWND repair = windowed.StartForRepair("mode=nodevice\ndelay_ms=0\n");
+    ASSERT_NE(repair, nullptr);
+    StartHolder(holder);
+    if (HasFatalFailure()) return;
+    // Ended from outside while its firmware tool runs, as Task Manager or a deployment
+    // tool's time-out would end it; the firmware tool runs on.
+    holder.KillToolOnly();
+    ASSERT_TRUE(holder.WaitForExit(10000));
+    win::UniqueHandle flash(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(RanValue(holder, "pid"))));
+    ASSERT_TRUE(flash);
+    ASSERT_EQ(::WaitForSingleObject(flash.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the flash ended too";
+
+    ExpectBusy(quiet);
+    ExpectHeldBack(windowed, repair);
+    if (HasFatalFailure()) return;
+
+    ::TerminateProcess(flash.get(), 9);
+    ASSERT_EQ(::WaitForSingleObject(flash.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    const unsigned long long ended = PreciseNow();
+    HWND prompt = windowed.WaitForPrompt(kRunTimeoutMs);
+    ASSERT_NE(prompt, nullptr) << "no outcome after the flash left behind had ended";
+    EXPECT_GT(RanValue(windowed, "start"), ended) << "the second flash began while the first ran";
+    EXPECT_TRUE(windowed.ConfirmPrompt(prompt));
+}
+
+TEST(RepairLock, SomeoneElsesObjectUnderTheLocksNameIsABusyMachine) {
+    ToolRun quiet, windowed;
+    PrepareRun(quiet, "mode=success\ndelay_ms=0\n");
+    HWND repair = windowed.StartForRepair("mode=nodevice\ndelay_ms=0\n");
+    ASSERT_NE(repair, nullptr);
+    // An event where the machine's repair mutex belongs.
+    win::UniqueHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, L"Global\\Orvane.FastMendLUMAFWU.Repair"));
+    ASSERT_TRUE(squatter) << ::GetLastError();
+
+    ExpectBusy(quiet);
+    ExpectHeldBack(windowed, repair);
+    if (HasFatalFailure()) return;
+
+    squatter.reset();
+    HWND prompt = windowed.WaitForPrompt(kRunTimeoutMs);
+    ASSERT_NE(prompt, nullptr) << "no outcome after the name came free";
+    EXPECT_TRUE(gd::FileExists(Ran(windowed)));
     EXPECT_TRUE(windowed.ConfirmPrompt(prompt));
 }

@@ -298,10 +298,18 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
             15000));
         EXPECT_EQ(0u, run.ExitCode());
         if (c.removed) {
-            // The clean-up without the user's AutoRun commands, on exactly this folder, quoted.
+            // The clean-up without the user's AutoRun commands, on exactly this folder,
+            // quoted: the tool's retired executable and library, then the folder if empty.
             ASSERT_FALSE(cleanups.empty());
-            const std::wstring expected = L"/D /C timeout /t 3 /nobreak & rmdir /s /q \"" + run.Folder() + L"\"";
-            EXPECT_NE(std::wstring::npos, cleanups.front().find(expected)) << Utf8(cleanups.front());
+            const std::wstring& line = cleanups.front();
+            const std::wstring del = L" & del /f /q \"" + run.Folder() + L"\\";
+            const std::wstring tail = L".old*\" & rmdir \"" + run.Folder() + L"\"";
+            EXPECT_NE(std::wstring::npos, line.find(L" /D /C timeout /t 3 /nobreak & del ")) << Utf8(line);
+            EXPECT_NE(std::wstring::npos, line.find(del + L"FastMendLUMAFWU.exe.")) << Utf8(line);
+            EXPECT_NE(std::wstring::npos, line.find(del + L"CorvelFeedbackInformation.dll.")) << Utf8(line);
+            EXPECT_TRUE(line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
+                << Utf8(line);
+            EXPECT_EQ(std::wstring::npos, line.find(L"/s")) << Utf8(line);
         } else {
             // % or ! in its path: the clean-up leaves the folder alone.
             EXPECT_TRUE(cleanups.empty());

@@ -27,22 +27,6 @@ std::wstring TestBinFolder()
     return BuildFolder() + L"\\tests";
 }
 
-ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : m_name(name)
-{
-    const DWORD n = ::GetEnvironmentVariableW(name, nullptr, 0);
-    if (n > 0) {
-        m_old.resize(n);
-        m_old.resize(::GetEnvironmentVariableW(name, &m_old[0], n));
-        m_had = true;
-    }
-    ::SetEnvironmentVariableW(name, value.c_str());
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    ::SetEnvironmentVariableW(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
-}
-
 Scratch::Scratch(const std::wstring& prefix) : m_path(guidriver::TempFolder(prefix)) {}
 
 Scratch::~Scratch()

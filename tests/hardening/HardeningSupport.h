@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Env.h"
 #include "tools/guidriver/GuiDriver.h"
 
 namespace hardening {
@@ -16,20 +17,7 @@ std::wstring DistFolder();
 // build/tests: the test executables and the helpers built beside them.
 std::wstring TestBinFolder();
 
-// Sets an environment variable of this process (and so of the processes it starts) for
-// its lifetime; the earlier value comes back afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const wchar_t* name, const std::wstring& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::wstring m_name;
-    std::wstring m_old;
-    bool m_had = false;
-};
+using support::ScopedEnv;
 
 // A fresh temporary folder removed with everything in it at the end.
 class Scratch {

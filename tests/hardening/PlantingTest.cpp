@@ -246,7 +246,7 @@ TEST(Planting, TheToolLoadsNoLibraryFromItsFolder)
     EXPECT_TRUE(run.ended);
     EXPECT_EQ("", Joined(FilesIn(markers.Path()))) << "planted libraries were loaded";
     // The journal proves the feedback library was loaded and used.
-    const std::string journal = gd::ReadFileBytes(folder + L"\\CorvelFeedbackInformation.journal");
+    const std::string journal = gd::ReadFileBytes(tool.RecordPath(L"CorvelFeedbackInformation.journal"));
     EXPECT_NE(std::string::npos, journal.find("InitFreedbackDll")) << journal;
 
     // Every library the tool had loaded is a KnownDLL or was planted, so the list above

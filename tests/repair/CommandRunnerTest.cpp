@@ -104,7 +104,7 @@ TEST(ChunkDecoder, ALeadByteAtTheVeryEndIsStillDelivered)
 
 TEST(CommandRunner, CommandLineFormatAndBufferLimit)
 {
-    EXPECT_EQ(L"cmd /D /V:OFF /C cd /d \"C:\\a b\\LUMAFWU\" & LUMAFWU.exe /s",
+    EXPECT_EQ(L"cmd /D /V:OFF /C cd /d \"C:\\a b\\LUMAFWU\" && .\\LUMAFWU.exe /s",
               BuildCommandLine(BuildRepairCommand(L"C:\\a b")));
     const size_t prefix = std::wstring(L"cmd /D /V:OFF /C ").size();
     EXPECT_EQ(kCommandLineChars - 1, BuildCommandLine(std::wstring(kCommandLineChars - 1 - prefix, L'x')).size());

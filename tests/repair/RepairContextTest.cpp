@@ -77,7 +77,7 @@ TEST(RepairRules, TrailingLineEndsAreTrimmed)
 
 TEST(RepairRules, CommandAndRecordTexts)
 {
-    EXPECT_EQ(L"cd /d \"C:\\Tools\\Fix\\LUMAFWU\" & LUMAFWU.exe /s", BuildRepairCommand(L"C:\\Tools\\Fix"));
+    EXPECT_EQ(L"cd /d \"C:\\Tools\\Fix\\LUMAFWU\" && .\\LUMAFWU.exe /s", BuildRepairCommand(L"C:\\Tools\\Fix"));
     const struct {
         RepairRecord record;
         const char* gbk;
@@ -163,6 +163,7 @@ struct RunCase {
     const wchar_t* resultExact;  // null: see resultContains
     const wchar_t* resultContains;
     bool outOfMemory = false;  // the worker fails by exception as it starts
+    bool quarantined = false;  // LUMAFWU.exe is gone from its folder, the log left behind
 };
 
 const wchar_t kSuccessLog[] =
@@ -183,8 +184,16 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
         {"lower case", "mode=quiet,lowercase", true, nullptr, REPAIR_FAILED, RepairRecord::Failed, L"success", nullptr},
         {"console Success, no log", "mode=quiet,nolog\nsay=Success", true, nullptr, REPAIR_FAILED,
          RepairRecord::LogReadFailed, L"", nullptr},
-        {"stale log", "mode=quiet,nolog", true, "old run\r\nCan not Find Device\r\n", REPAIR_NODEVICE,
-         RepairRecord::NoDevice, L"old run\r\nCan not Find Device", nullptr},
+        // A log the firmware tool did not write in this run is no answer.
+        {"stale log", "mode=quiet,nolog", true, "old run\r\nSuccess\r\n", REPAIR_FAILED, RepairRecord::LogReadFailed,
+         L"", nullptr},
+        {"stale log, firmware tool gone", "", true, "old run\r\nSuccess\r\n", REPAIR_FAILED,
+         RepairRecord::LogReadFailed, L"", nullptr, false, true},
+        // Written again, byte for byte, or empty again: a new log all the same.
+        {"log written alike", "mode=quiet,success", true,
+         "LUMAFWU 2.1.0 firmware update\r\nController: LUMA 2020 lighting\r\nFirmware 1.0.4 written\r\nSuccess\r\n",
+         REPAIR_SUCCESS, std::nullopt, kSuccessLog, nullptr},
+        {"empty log written empty", "mode=quiet,emptylog", true, "", REPAIR_FAILED, RepairRecord::Failed, L"", nullptr},
         {"empty log, console decides", "mode=quiet,emptylog\nsay=Can not Find Device", true, "Success\r\n",
          REPAIR_NODEVICE, RepairRecord::NoDevice, L"Can not Find Device", nullptr},
         {"empty log, nothing said", "mode=quiet,emptylog", true, nullptr, REPAIR_FAILED, RepairRecord::Failed, L"",
@@ -204,6 +213,9 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
         ToolFolder tool(c.behavior, c.simulator);
         if (c.staleLog)
             WriteBytes(tool.LogPath(), c.staleLog);
+        if (c.quarantined) {
+            ASSERT_TRUE(::DeleteFileW((tool.Lumafwu() + L"\\LUMAFWU.exe").c_str()));
+        }
         TempFolder logBase;
         CLogSave log(logBase.Path(), FixedClock);
         TestPanel panel;
@@ -252,7 +264,7 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
             EXPECT_FALSE(logged) << "a successful repair writes no record";
         }
 
-        if (c.simulator) {
+        if (c.simulator && !c.quarantined) {
             auto ran = tool.Ran();
             EXPECT_TRUE(EqualNoCase(tool.Lumafwu(), FromUtf8(ran["cwd"]))) << ran["cwd"];
             const std::string line = ran["cmdline"];

@@ -97,14 +97,17 @@ LRESULT CALLBACK TestPanel::WindowProc(HWND hwnd, UINT message, WPARAM wParam, L
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<TestPanel*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && (message == WM_EXECUTE_PROMPT_CLOSE || message == WM_REPAIR_RESULT)) {
+    const bool outcome = message == WM_EXECUTE_PROMPT_CLOSE || message == WM_REPAIR_RESULT;
+    if (self && (outcome || message == WM_FLASH_STATE)) {
+        std::vector<Message>& list = outcome ? self->messages : self->flashStates;
+        const std::function<void(const Message&)>& observer = outcome ? self->onMessage : self->onFlashState;
         try {
             const Message m = {message, wParam, ::GetCurrentThreadId()};
-            self->messages.push_back(m);
-            if (self->onMessage)
-                self->onMessage(m);
+            list.push_back(m);
+            if (observer)
+                observer(m);
         } catch (...) {
-            self->messages.push_back(Message{0, 0, 0});
+            list.push_back(Message{0, 0, 0});
         }
         return 0;
     }

@@ -55,9 +55,13 @@ public:
     TestPanel& operator=(const TestPanel&) = delete;
     HWND Hwnd() const { return m_hwnd; }
 
+    // WM_EXECUTE_PROMPT_CLOSE and WM_REPAIR_RESULT.
     std::vector<Message> messages;
     // Called inside the window procedure for each recorded message.
     std::function<void(const Message&)> onMessage;
+    // WM_FLASH_STATE, apart: only some tests look at it.
+    std::vector<Message> flashStates;
+    std::function<void(const Message&)> onFlashState;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -179,3 +179,54 @@ TEST(JobThread, ANoticeIsPostedOnceAndNeverForAJobDoneBeforeItWasAsked)
     ::DestroyWindow(window);
     ::CloseHandle(release);
 }
+
+// Whoever sees a job done finds its notice queued: the waiting prompt relies on that.
+// A short job races the request for the notice; whichever wins, the answer is right.
+TEST(JobThread, TheNoticeIsQueuedBeforeTheJobShowsDoneEveryTime)
+{
+    win::CJobThread thread;
+    ASSERT_TRUE(thread.Start());
+    HWND window = ::CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    const UINT kDone = WM_APP + 8;
+    int missing = 0, unasked = 0, waited = 0;
+    for (int i = 0; i < 1000; ++i) {
+        auto ticket = thread.Post([] { return 1; });
+        ASSERT_TRUE(ticket);
+        const bool willNotify = ticket->NotifyWhenDone(window, kDone);
+        waited += willNotify;
+        ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(ticket->DoneEvent(), 10000));
+        MSG msg;
+        const bool queued = ::PeekMessageW(&msg, window, kDone, kDone, PM_REMOVE) != FALSE;
+        if (willNotify && !queued) ++missing;
+        if (!willNotify && queued) ++unasked;
+        while (::PeekMessageW(&msg, window, kDone, kDone, PM_REMOVE)) ++unasked;
+    }
+    EXPECT_EQ(0, missing) << "a job showed done before its notice was queued";
+    EXPECT_EQ(0, unasked) << "a notice came for a job done before it was asked, or came twice";
+    EXPECT_GT(waited, 0) << "no request came before its job was done: the race was never run";
+    ::DestroyWindow(window);
+}
+
+// A window that goes away stops the notice, and nothing is posted to it afterwards.
+TEST(JobThread, ANoticeStoppedWithNullIsNeverPosted)
+{
+    win::CJobThread thread;
+    ASSERT_TRUE(thread.Start());
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto held = thread.Post([release] {
+        ::WaitForSingleObject(release, 10000);
+        return 1;
+    });
+    HWND window = ::CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    const UINT kDone = WM_APP + 9;
+    EXPECT_TRUE(held->NotifyWhenDone(window, kDone));
+    EXPECT_TRUE(held->NotifyWhenDone(nullptr, 0));
+    ::SetEvent(release);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(held->DoneEvent(), 10000));
+    MSG msg;
+    EXPECT_FALSE(::PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) << "message " << msg.message << " came";
+    ::DestroyWindow(window);
+    ::CloseHandle(release);
+}

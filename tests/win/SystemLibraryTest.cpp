@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -215,4 +217,97 @@ TEST(SystemLibrary, ALibraryWithOneOfItsOwnLoadsWithAndWithoutTheSearchFlags) {
         }
         ::FreeLibrary(module);
     }
+}
+
+namespace {
+
+// The marker files left in `folder`, one name a line.
+std::string MarkersIn(const std::wstring& folder) {
+    std::string names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW((folder + L"\\*.loaded").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        for (const wchar_t* c = found.cFileName; *c; ++c) names += static_cast<char>(*c);
+        names += "\n";
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return names;
+}
+
+// A copy of the library that ships a library of its own (which imports icmp.dll), with
+// a marker planted beside it under that system library's name. (icmp.dll forwards its
+// functions to iphlpapi.dll; without the search flags a forward's target is looked for
+// beside the importer first, which the tool cannot prevent there. Such a system never
+// loads the feedback library: the tool stops at its version check before.)
+std::wstring PlantedCopy(const std::wstring& root, const wchar_t* name) {
+    const std::wstring folder = root + L"\\" + name;
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return L"";
+    for (const wchar_t* file : {L"CorvelFeedbackInformation.dll", L"CorvelFeedbackHelper.dll"}) {
+        const std::wstring from = BuildPath(L"bin\\feedbackdll-private\\") + file;
+        if (!::CopyFileW(from.c_str(), (folder + L"\\" + file).c_str(), FALSE)) return L"";
+    }
+    if (!::CopyFileW(BuildPath(L"tests\\orv_marker.dll").c_str(), (folder + L"\\icmp.dll").c_str(), FALSE))
+        return L"";
+    return folder;
+}
+
+constexpr wchar_t kOldSystemChild[] = L"ORV_OLD_SYSTEM_CHILD";
+
+}  // namespace
+
+// On Windows 7 without KB2533623 the library search cannot be restricted: a process
+// that never had SetDefaultDllDirectories, as such a system gives, must still never load
+// a system library planted beside the feedback library. The pass runs in a child process
+// of its own, where nothing ever restricted the search; Wine is told to prefer a library
+// beside the program for the planted name, as Windows does for any library that is not
+// a KnownDLL, and a control load shows that it then does.
+TEST(SystemLibrary, OnAnOldSystemAPlantedSystemLibraryBesideTheLibraryIsNeverLoaded) {
+    wchar_t childRoot[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(kOldSystemChild, childRoot, MAX_PATH)) {
+        const std::wstring root = childRoot;
+        win::LoaderApi windows7;
+        windows7.loadLibraryEx = &Windows7LoadLibraryEx;
+        ScopedLoaderApi emulated(windows7);
+        EXPECT_FALSE(win::RestrictLibrarySearch());
+        const std::wstring markers = root + L"\\markers";
+        ASSERT_TRUE(::SetEnvironmentVariableW(L"ORV_MARKER_DIR", markers.c_str()));
+
+        const std::wstring control = PlantedCopy(root, L"control");
+        ASSERT_FALSE(control.empty());
+        const HMODULE plain = ::LoadLibraryExW((control + L"\\CorvelFeedbackInformation.dll").c_str(), nullptr,
+                                               LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (plain) ::FreeLibrary(plain);
+        EXPECT_EQ("icmp.dll.loaded\n", MarkersIn(markers)) << "the control load did not reach the planted library";
+        ::DeleteFileW((markers + L"\\icmp.dll.loaded").c_str());
+
+        const std::wstring tool = PlantedCopy(root, L"tool");
+        ASSERT_FALSE(tool.empty());
+        const HMODULE module = win::LoadLibraryAt(tool + L"\\CorvelFeedbackInformation.dll");
+        ASSERT_NE(nullptr, module) << "error " << ::GetLastError();
+        EXPECT_NE(nullptr, ::GetProcAddress(module, "InitFreedbackDll"));
+        EXPECT_EQ("", MarkersIn(markers)) << "a planted system library was loaded";
+        return;
+    }
+
+    const char* overrides = std::getenv("ORV_DLLOVERRIDES");
+    ASSERT_TRUE(overrides && std::strstr(overrides, "icmp")) << "run through scripts/wine-run.sh with ORV_DLLOVERRIDES=icmp=n,b";
+    support::TempFolder root;
+    ASSERT_TRUE(::CreateDirectoryW((root / L"markers").c_str(), nullptr));
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) +
+                           L"\" --gtest_filter=SystemLibrary.OnAnOldSystemAPlantedSystemLibraryBesideTheLibraryIsNeverLoaded";
+    ASSERT_TRUE(::SetEnvironmentVariableW(kOldSystemChild, root.Path().c_str()));
+    STARTUPINFOW si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    const BOOL started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    ::SetEnvironmentVariableW(kOldSystemChild, nullptr);
+    ASSERT_TRUE(started) << "error " << ::GetLastError();
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(pi.hProcess, 60000));
+    DWORD code = 1;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    EXPECT_EQ(0u, code) << "the old-system pass failed in its own process (its output is above)";
 }

@@ -15,12 +15,15 @@
 //   open=1|0          whether web addresses are really opened (default 1)
 //   browser=PATH      program run as "PATH" "address" instead of the default browser,
 //                     in this folder, and waited for (up to 10 s) so that tests see it
+//   records=FOLDER    where the journal and the thread record below are kept (default:
+//                     beside the library); a folder outside the tool's outlives the
+//                     tool's exit clean-up
 //
 // Journal lines: the entry point's name, then each argument, separated by tabs, UTF-8.
 // A null string is written as <null>; backslash, tab, CR and LF are escaped.
-// CorvelFeedbackInformation.threads beside it gets a line per call: the entry point's
-// name, a tab and the id of the thread that made the call; and "DllMain" with the thread
-// that loaded it.
+// CorvelFeedbackInformation.threads, in the same folder, gets a line per call: the
+// entry point's name, a tab and the id of the thread that made the call; and "DllMain"
+// with the thread that loaded it.
 //
 // Built with ORV_WITH_HELPER, it imports CorvelFeedbackHelper.dll, shipped beside it,
 // as a vendor's library may ship private libraries of its own; that one imports a
@@ -54,6 +57,7 @@ struct Settings
     std::wstring com;
     int open = 1;
     std::wstring browser;
+    std::wstring records;
 };
 
 std::wstring ModuleFolder()
@@ -126,6 +130,8 @@ void ApplySetting(Settings& settings, const std::wstring& key, const std::wstrin
         settings.open = _wtoi(value.c_str());
     else if (key == L"browser")
         settings.browser = value;
+    else if (key == L"records")
+        settings.records = value;
 }
 
 // Read on every call, so that a test can change the behaviour between calls.
@@ -177,7 +183,8 @@ std::wstring Field(int value)
 void AppendLine(const wchar_t* fileName, const std::wstring& line)
 {
     const std::string bytes = WideToUtf8(line + L"\n");
-    const std::wstring path = ModuleFolder() + L"\\" + fileName;
+    const std::wstring records = ReadSettings().records;
+    const std::wstring path = (records.empty() ? ModuleFolder() : records) + L"\\" + fileName;
     ::AcquireSRWLockExclusive(&g_journalLock);
     win::UniqueHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));

@@ -398,6 +398,7 @@ bool Process::Start(const std::wstring& exe, const std::wstring& args, const std
         return false;
     }
     ::CloseHandle(pi.hThread);
+    if (process_) ::CloseHandle(process_);
     process_ = pi.hProcess;
     pid_ = pi.dwProcessId;
     return true;

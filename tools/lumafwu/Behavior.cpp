@@ -30,7 +30,7 @@ void ApplyMode(Behavior& b, const std::string& mode)
     } logs[] = {
         {"success", LogKind::Success}, {"failure", LogKind::Failure}, {"nodevice", LogKind::NoDevice},
         {"both", LogKind::Both},       {"lowercase", LogKind::LowerCase}, {"nolog", LogKind::None},
-        {"emptylog", LogKind::Empty},  {"gbk", LogKind::Gbk},
+        {"emptylog", LogKind::Empty},  {"gbk", LogKind::Gbk},          {"touchlog", LogKind::Touch},
     };
     for (const auto& l : logs) {
         if (mode == l.name) {

@@ -3,7 +3,7 @@
 #include <vector>
 
 // What the simulator does on one run; see README.md for the keywords.
-enum class LogKind { Success, Failure, NoDevice, Both, LowerCase, None, Empty, Gbk };
+enum class LogKind { Success, Failure, NoDevice, Both, LowerCase, None, Empty, Gbk, Touch };
 
 struct Behavior {
     LogKind log = LogKind::Success;
