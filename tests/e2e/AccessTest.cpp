@@ -1,6 +1,6 @@
 // The main panel for people who use a screen reader or only the keyboard: the names
 // assistive technology reads from another process, the Tab order with the focus cue,
-// and Space on the links and in the agreement viewer.
+// and Space on the links, the check box, "更多工具" and in the agreement viewer.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -175,4 +175,28 @@ TEST(Access, ThePanelNamesItsControlsAndTabVisitsThemInReadingOrderShowingTheFoc
     EXPECT_TRUE(FocusComesTo(agreementLink)) << "after the viewer the focus is on "
                                              << Describe(e2e::KeyboardFocus(panel));
     EXPECT_EQ(run.JournalCount(L"FeedbackQuestion"), 1);
+
+    // Space on the check box unticks and ticks it, as a click does, and the repair
+    // button follows it.
+    HWND agree = run.PanelControl(IDC_AGREE);
+    HWND repair = run.PanelControl(IDC_REPAIR);
+    gd::MoveTo(0, 0);
+    gd::PressChord({VK_SHIFT, VK_TAB});
+    ASSERT_TRUE(FocusComesTo(agree)) << Describe(e2e::KeyboardFocus(panel));
+    gd::PressChord({VK_SPACE});
+    EXPECT_TRUE(gd::WaitFor([&] { return !::IsWindowEnabled(repair); }, e2e::kSettleTimeoutMs))
+        << "Space did not untick the agreement";
+    EXPECT_EQ(::SendMessageW(agree, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    gd::PressChord({VK_SPACE});
+    EXPECT_TRUE(gd::WaitFor([&] { return ::IsWindowEnabled(repair) != FALSE; }, e2e::kSettleTimeoutMs))
+        << "Space did not tick the agreement again";
+
+    // Space on "更多工具" opens its page, and the keyboard comes back to it.
+    HWND moreTools = run.PanelControl(IDC_MORE_TOOLS);
+    gd::PressChord({VK_SHIFT, VK_TAB});
+    ASSERT_TRUE(FocusComesTo(moreTools)) << Describe(e2e::KeyboardFocus(panel));
+    gd::PressChord({VK_SPACE});
+    EXPECT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"OpenUrl") == 1; }, e2e::kWindowTimeoutMs))
+        << "Space on \"更多工具\" did not open its page";
+    EXPECT_TRUE(FocusComesTo(moreTools)) << "after the page the focus is on " << Describe(e2e::KeyboardFocus(panel));
 }
