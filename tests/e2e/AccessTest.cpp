@@ -1,6 +1,6 @@
 // The main panel for people who use a screen reader or only the keyboard: the names
 // assistive technology reads from another process, the Tab order with the focus cue,
-// and Space on the links, the check box, "更多工具" and in the agreement viewer.
+// and Space on the links, the check box, "更多工具", minimise and in the agreement viewer.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -66,6 +66,17 @@ HWND ViewerText(HWND viewerChild) {
     return nullptr;
 }
 
+// Space on the focused minimise button puts the tool on the taskbar, as a click does.
+void ExpectSpaceMinimises(ToolRun& run) {
+    HWND minimize = run.PanelControl(IDC_MINIMIZE);
+    ASSERT_TRUE(e2e::FocusByTab(minimize)) << "Tab never reached the minimise button";
+    ASSERT_FALSE(::IsIconic(run.Back()));
+    gd::MoveTo(0, 0);
+    gd::PressChord({VK_SPACE});
+    EXPECT_TRUE(gd::WaitFor([&] { return ::IsIconic(run.Back()) != FALSE; }, e2e::kSettleTimeoutMs))
+        << "Space on the minimise button did not minimise the tool";
+}
+
 int FirstVisibleLine(HWND text) {
     DWORD_PTR line = 0;
     ::SendMessageTimeoutW(text, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 2000, &line);
@@ -119,7 +130,10 @@ TEST(Access, ThePanelNamesItsControlsAndTabVisitsThemInReadingOrderShowingTheFoc
         ASSERT_TRUE(FocusComesTo(order[to]))
             << "Shift+Tab went to " << Describe(e2e::KeyboardFocus(panel)) << " instead of " << Describe(order[to]);
     }
-    if (!chinese) return;
+    if (!chinese) {
+        ExpectSpaceMinimises(run);
+        return;
+    }
 
     // Space on the focused feedback link asks the library for its page; Enter does not.
     HWND feedbackLink = run.PanelControl(IDC_FEEDBACK_LINK);
@@ -199,4 +213,6 @@ TEST(Access, ThePanelNamesItsControlsAndTabVisitsThemInReadingOrderShowingTheFoc
     EXPECT_TRUE(gd::WaitFor([&] { return run.JournalCount(L"OpenUrl") == 1; }, e2e::kWindowTimeoutMs))
         << "Space on \"更多工具\" did not open its page";
     EXPECT_TRUE(FocusComesTo(moreTools)) << "after the page the focus is on " << Describe(e2e::KeyboardFocus(panel));
+
+    ExpectSpaceMinimises(run);
 }
