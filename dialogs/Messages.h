@@ -7,6 +7,8 @@ constexpr UINT WM_REPAIR_RESULT = WM_USER + 502;         // 0x5F6: wParam is an 
 constexpr UINT WM_FLASH_STATE = WM_USER + 503;           // 0x5F7: wParam 1 the firmware tool starts, 0 it has ended
 constexpr UINT WM_PROMPT_RESULT = WM_USER + 533;         // 0x615: wParam 1 IDOK, else IDCANCEL
 constexpr UINT WM_HOOK_LBUTTONDOWN = WM_USER + 1000;     // 0x7E8: a left button went down anywhere
+// Agreement viewer to its owner: the keyboard left the viewer (Tab or Shift+Tab).
+constexpr UINT WM_VIEWER_LEAVE = WM_USER + 1100;
 
 // Outcome codes carried by WM_REPAIR_RESULT.
 constexpr int REPAIR_SUCCESS = 1;

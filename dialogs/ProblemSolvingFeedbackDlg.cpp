@@ -20,6 +20,8 @@ constexpr int kChildWidth = 400, kChildHeight = 468;
 constexpr int kButtonWidth = 266, kButtonHeight = 60, kButtonPitch = 80, kHitMargin = 9;
 
 const wchar_t kTitle[] = L"Orvane 2020灯效闪烁修复工具";
+// The question its picture shows, as the child's name for screen readers.
+const wchar_t kQuestion[] = L"您的问题是否已解决？";
 const wchar_t kCleaningNotice[] = L"正在清理临时文件，请稍等";
 const wchar_t kOpeningNotice[] = L"正在打开网页，请稍等";
 
@@ -75,6 +77,7 @@ UINT CProblemSolvingFeedbackChildDlg::BackgroundPng() const { return IDP_FEEDBAC
 void CProblemSolvingFeedbackChildDlg::Layout(bool first) {
     const float s = m_fScale;
     const FeedbackLayout l = ComputeFeedbackLayout(GetClientRect(), s);
+    if (first) SetWindowText(kQuestion);
 
     m_btnClose.m_fScale = s;
     m_btnClose.SetImages(IDP_FEEDBACK_CLOSE_NORMAL, IDP_FEEDBACK_CLOSE_HOVER, IDP_FEEDBACK_CLOSE_PRESSED,

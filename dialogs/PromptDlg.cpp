@@ -37,6 +37,8 @@ PromptButtons PromptButtonsFor(int mode, int language) {
     PromptButtons b{};
     Copy4(b.first, zh ? (confirmSet ? kConfirmZh : kYesZh) : kOkEn);
     Copy4(b.second, zh ? (confirmSet ? kCancelZh : kNoZh) : (confirmSet ? kCancelEn : kNoEn));
+    b.firstName = zh ? (confirmSet ? L"确认" : L"是") : L"OK";
+    b.secondName = zh ? (confirmSet ? L"取消" : L"否") : (confirmSet ? L"Cancel" : L"NO");
     b.showSecond = mode == 2 || mode == 4;
     b.centreFirst = mode == 1 || mode == 3;
     return b;
@@ -101,6 +103,11 @@ void CPromptChildDlg::Layout(bool first) {
     if (first) {
         m_btnFirst.SetImages(b.first[0], b.first[1], b.first[2], b.first[3]);
         m_btnSecond.SetImages(b.second[0], b.second[1], b.second[2], b.second[3]);
+        // What screen readers say; the pictures carry the words on screen.
+        m_btnFirst.SetWindowText(b.firstName);
+        m_btnSecond.SetWindowText(b.secondName);
+        m_btnClose.SetWindowText(m_nLanguage == 1 ? L"关闭" : L"Close");
+        SetWindowText(m_nLanguage == 1 ? L"提示" : L"Notice");
     }
     m_btnFirst.ShowWindow(SW_SHOW);
     m_btnSecond.ShowWindow(b.showSecond ? SW_SHOW : SW_HIDE);

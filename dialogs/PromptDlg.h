@@ -9,10 +9,13 @@
 // English pictures. DoModal returns IDOK for the first button, IDCANCEL for the
 // second and for the close button.
 
-// Pictures (normal, hover, pressed, disabled) and placement of the two buttons.
+// Pictures (normal, hover, pressed, disabled), names and placement of the two
+// buttons. A button's name is the word its pictures show, for screen readers.
 struct PromptButtons {
     UINT first[4];
     UINT second[4];
+    const wchar_t* firstName;
+    const wchar_t* secondName;
     bool showSecond;
     bool centreFirst;
 };

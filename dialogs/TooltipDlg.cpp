@@ -1,6 +1,7 @@
 #include "dialogs/TooltipDlg.h"
 
 #include "dialogs/AgreementText.h"
+#include "dialogs/Messages.h"
 #include "dialogs/RichEdit.h"
 #include "res/resource.h"
 #include "skin/SkinScrollWnd.h"
@@ -15,6 +16,7 @@ constexpr int kBackWidth = 396, kBackHeight = 482;
 constexpr int kEditMargin = 8;
 // The child shows the skin without its bottom strip, which stays the back's.
 constexpr int kChildSourceCutBottom = 18;
+const wchar_t kAgreementTitle[] = L"Corvel服务工具使用许可协议";
 
 }  // namespace
 
@@ -42,8 +44,18 @@ void CTooltipChildDlg::DoDataExchange() {
 
 BOOL CTooltipChildDlg::OnInitDialog() {
     CLayeredChildDlg::OnInitDialog();
+    // What a screen reader announces when the viewer takes the focus.
+    SetWindowText(kAgreementTitle);
     if (EnsureBkImage(IDP_VIEWER)) m_bInitialized = true;
     return TRUE;
+}
+
+BOOL CTooltipChildDlg::PreTranslateMessage(MSG* msg) {
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) {
+        if (HWND owner = ::GetWindow(GetParent(), GW_OWNER)) ::SendMessageW(owner, WM_VIEWER_LEAVE, 0, 0);
+        return TRUE;
+    }
+    return CLayeredChildDlg::PreTranslateMessage(msg);
 }
 
 void CTooltipChildDlg::SetUp(bool first) {
@@ -118,4 +130,19 @@ void CTooltipDlg::OnSize(UINT type, int cx, int cy) {
 void CTooltipDlg::ShowChild(int show) {
     if (!m_pChild || !::IsWindow(m_pChild->GetSafeHwnd())) return;
     m_pChild->ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+void CTooltipDlg::TakeFocus() {
+    CTooltipChildDlg* child = Child();
+    if (!child || !child->IsWindowVisible()) return;
+    ::SetActiveWindow(child->GetSafeHwnd());
+    // The text box sits inside the skinned scroll bars' frame, where the dialog's own
+    // choice of focus (its first control) would leave the keyboard on the frame. Set
+    // directly: the dialog's way would also select the whole text.
+    ::SetFocus(child->m_edit.GetSafeHwnd());
+}
+
+bool CTooltipDlg::IsActive() const {
+    HWND active = ::GetActiveWindow();
+    return active && (active == m_hWnd || (m_pChild && active == m_pChild->GetSafeHwnd()));
 }

@@ -24,6 +24,11 @@ public:
 
     CRichEditCtrl m_edit;
 
+    // Tab and Shift+Tab leave the viewer: its owner is told (WM_VIEWER_LEAVE) and
+    // gives the keyboard back where the viewer came from. The text box takes every
+    // other key, so that the text can be read and scrolled.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
@@ -43,6 +48,10 @@ public:
 
     // Shows (non-zero) or hides the child; nothing when there is none.
     void ShowChild(int show);
+    // Makes the shown viewer the active window with the keyboard in its text.
+    void TakeFocus();
+    // Whether the viewer is the active window of its thread.
+    bool IsActive() const;
     CTooltipChildDlg* Child() const { return static_cast<CTooltipChildDlg*>(m_pChild); }
 
 protected:

@@ -39,6 +39,17 @@ constexpr PngSet kMoreToolsPngs{IDP_MORE_TOOLS_NORMAL, IDP_MORE_TOOLS_HOVER, IDP
 
 UINT PanelBackPng(int language) { return language == 1 ? IDP_MAIN_PANEL_ZH : IDP_MAIN_PANEL_EN; }
 
+// What screen readers say for the panel and for the controls that English shows: the
+// words of the English pictures (the glyphs' meaning where a picture has none). The
+// Chinese names are the templates' texts.
+const wchar_t kPanelNameZh[] = L"Orvane 2020灯效闪烁修复工具";
+const wchar_t kPanelNameEn[] = L"Orvane 2020 Lighting Flicker Repair";
+struct ControlName {
+    int id;
+    const wchar_t* en;
+};
+constexpr ControlName kEnglishNames[] = {{IDC_REPAIR, L"Fix it"}, {IDC_MINIMIZE, L"Minimize"}, {IDC_CLOSE, L"Close"}};
+
 template <typename Button>
 void SetImages(Button& button, const PngSet& set) {
     button.SetImages(set[0], set[1], set[2], set[3]);
@@ -160,6 +171,10 @@ void CLUMAFWUChildDlg::LayoutControls(int first) {
         m_btnRepair.SetBkImage(m_pBkImage);
         m_btnRepair.SetHitMargins(0, 0, 0, 0);
         SetImages(m_btnRepair, m_nLanguage == 1 ? kRepairZhPngs : kRepairEnPngs);
+        SetWindowText(m_nLanguage == 1 ? kPanelNameZh : kPanelNameEn);
+        if (m_nLanguage != 1) {
+            for (const ControlName& name : kEnglishNames) ::SetDlgItemTextW(m_hWnd, name.id, name.en);
+        }
     }
     if (first) {
         const RECT& src = p.repairSource;
@@ -238,36 +253,50 @@ void CLUMAFWUChildDlg::OnLButtonDown(UINT flags, POINT pt) {
     POINT screen = pt;
     ::ClientToScreen(m_hWnd, &screen);
     // Hidden links (the English interface) take no clicks.
-    if (m_stFeedbackLink.IsWindowVisible() && m_stFeedbackLink.HitTest(screen.x, screen.y)) {
-        CallLibrary(
-            [](const CFeedbackLibrary& library) { return library.FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion); },
-            L"正在打开反馈页面，请稍等", L"Opening the feedback page, please wait");
-    }
+    if (m_stFeedbackLink.IsWindowVisible() && m_stFeedbackLink.HitTest(screen.x, screen.y)) OpenFeedbackPage();
     AgreementLinkStep(screen);
     CLayeredChildDlg::OnLButtonDown(flags, pt);
 }
 
+void CLUMAFWUChildDlg::OpenFeedbackPage() {
+    CallLibrary(
+        [](const CFeedbackLibrary& library) { return library.FeedbackQuestion(kFeedbackToolId, kFeedbackToolVersion); },
+        L"正在打开反馈页面，请稍等", L"Opening the feedback page, please wait");
+}
+
 void CLUMAFWUChildDlg::HideViewer() {
     if (!m_pTooltip) return;
+    // Whoever read the agreement gets the keyboard back on its link.
+    const bool hadFocus = m_pTooltip->IsActive();
     m_pTooltip->ShowWindow(SW_HIDE);
     m_pTooltip->ShowChild(0);
+    if (hadFocus) {
+        ::SetActiveWindow(m_hWnd);
+        GotoDlgCtrl(m_stAgreementLink.GetSafeHwnd());
+    }
 }
 
 void CLUMAFWUChildDlg::AgreementLinkStep(POINT screen) {
     // The link exists only in the Chinese interface; hidden, it takes no clicks.
     if (m_stAgreementLink.IsWindowVisible() && m_stAgreementLink.HitTest(screen.x, screen.y)) {
-        if (!m_pTooltip) {
-            m_pTooltip = new CTooltipDlg();
-            m_pTooltip->m_fScale = m_fScale;
-            m_pTooltip->Create(IDD_VIEWER_BACK, this);
-        }
-        m_pTooltip->MoveWindow(ViewerRectOverPanel(GetWindowRect(), m_fScale), TRUE);
-        if (!m_pTooltip->IsWindowVisible()) {
-            m_pTooltip->ShowWindow(SW_SHOW);
-            m_pTooltip->ShowChild(1);
-        } else {
-            HideViewer();
-        }
+        ToggleViewer();
+    } else {
+        HideViewer();
+    }
+}
+
+void CLUMAFWUChildDlg::ToggleViewer() {
+    if (!m_pTooltip) {
+        m_pTooltip = new CTooltipDlg();
+        m_pTooltip->m_fScale = m_fScale;
+        m_pTooltip->Create(IDD_VIEWER_BACK, this);
+    }
+    m_pTooltip->MoveWindow(ViewerRectOverPanel(GetWindowRect(), m_fScale), TRUE);
+    if (!m_pTooltip->IsWindowVisible()) {
+        m_pTooltip->ShowWindow(SW_SHOW);
+        m_pTooltip->ShowChild(1);
+        // So that the agreement can be read and scrolled with the keyboard.
+        m_pTooltip->TakeFocus();
     } else {
         HideViewer();
     }
@@ -368,6 +397,9 @@ BOOL CLUMAFWUChildDlg::OnCommand(WPARAM wp, LPARAM lp) {
     case IDC_CLOSE: OnClose(); return TRUE;
     case IDC_MINIMIZE: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return TRUE;
     case IDC_REPAIR: OnRepair(); return TRUE;
+    // Space on a link (STN_CLICKED, the same code as BN_CLICKED) does what a click does.
+    case IDC_AGREEMENT_LINK: ToggleViewer(); return TRUE;
+    case IDC_FEEDBACK_LINK: OpenFeedbackPage(); return TRUE;
     case IDC_MORE_TOOLS:
         CallLibrary([](const CFeedbackLibrary& library) { return library.OpenUrl(kKnowledgeBaseMoreToolsUrl); },
                     L"正在打开网页，请稍等", L"Opening the page, please wait");
@@ -390,6 +422,9 @@ LRESULT CLUMAFWUChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     case WM_HOOK_LBUTTONDOWN:
         OnHookButtonDown();
+        return 1;
+    case WM_VIEWER_LEAVE:
+        HideViewer();
         return 1;
     case WM_LBUTTONDBLCLK:
         // A quick second click on a link is a click of its own.

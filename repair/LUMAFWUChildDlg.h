@@ -78,7 +78,11 @@ private:
     // until it returns.
     int CallLibrary(std::function<int(CFeedbackLibrary&)> call, const wchar_t* zh, const wchar_t* en);
     void OnAgreementClicked();
+    void OpenFeedbackPage();
     void AgreementLinkStep(POINT screen);
+    // Shows the agreement viewer, with the keyboard in it, or hides it.
+    void ToggleViewer();
+    // Hides the viewer; the keyboard it had goes back to the agreement link.
     void HideViewer();
     void OnHookButtonDown();
     LRESULT OnRepairResult(WPARAM code);

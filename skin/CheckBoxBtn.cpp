@@ -49,6 +49,8 @@ void CCheckBoxBtn::OnPaint() {
         const skin::CheckBoxLayout layout = skin::LayoutCheckBox(m_rcClient, m_fScale);
         skin::DrawImageRect(canvas.Graphics(), m_pCheckImage, layout.cell, skin::CheckCellSource(GetCheck()));
         canvas.Text(m_font.get(), m_crText, GetWindowText(), layout.text, DT_VCENTER | DT_SINGLELINE);
+        // Around the caption, as the system's check box has it.
+        if (skin::ShowsFocusCue(m_hWnd)) canvas.FocusRect(layout.text);
     }
     canvas.Present();
 }

@@ -3,7 +3,8 @@
 
 // A drawn text (labels, links, the prompt's message). It has no mouse handling of
 // its own: the owner feeds it pointer positions with UpdateHover and decides what
-// a click on it does with HitTest.
+// a click on it does with HitTest. A link that Tab reaches (WS_TABSTOP) shows the
+// focus cue, and Space on it sends its owner STN_CLICKED, as a button sends BN_CLICKED.
 class CDrawTextStatic : public CSkinStatic {
 public:
     CDrawTextStatic() = default;
@@ -20,6 +21,7 @@ public:
 
 protected:
     void OnPaint() override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     win::Brush m_brFill;
@@ -27,4 +29,5 @@ private:
     COLORREF m_crHover = RGB(0, 0, 255);
     COLORREF m_crBk = RGB(255, 255, 255);
     BOOL m_bHover = FALSE;
+    bool m_bSpaceDown = false;  // Space went down while the text had the focus
 };

@@ -1,5 +1,9 @@
 #include "skin/Drawing.h"
 
+#include <algorithm>
+
+#include "win/Dialog.h"
+
 namespace skin {
 
 int NextButtonState(int state, ButtonEvent event, bool enabled, bool pointInside) {
@@ -86,6 +90,19 @@ win::Font CopyFontOf(HWND window) {
     return win::Font(::CreateFontIndirectW(&lf));
 }
 
+bool FocusCuesShown(HWND control) { return control && DialogShowsFocusCues(::GetParent(control)); }
+
+bool ShowsFocusCue(HWND control) { return control && ::GetFocus() == control && FocusCuesShown(control); }
+
+RECT FocusCueRect(const RECT& r, int inset) {
+    const LONG w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return RECT{0, 0, 0, 0};
+    // At least one pixel of the control inside the cue on each axis.
+    const LONG dx = std::max<LONG>(0, std::min<LONG>(inset, (w - 1) / 2));
+    const LONG dy = std::max<LONG>(0, std::min<LONG>(inset, (h - 1) / 2));
+    return RECT{r.left + dx, r.top + dy, r.right - dx, r.bottom - dy};
+}
+
 bool DrawImageRect(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const RECT& dst, const RECT& src) {
     if (!image) return false;
     const Gdiplus::Rect target(dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top);
@@ -126,6 +143,12 @@ void SkinCanvas::Text(HFONT font, COLORREF colour, const std::wstring& text, REC
     win::ScopedSelect select(dc(), font);
     ::SetTextColor(dc(), colour);
     ::DrawTextW(dc(), text.c_str(), static_cast<int>(text.size()), &rect, format);
+}
+
+void SkinCanvas::FocusRect(const RECT& rect) {
+    if (!ok() || rect.right <= rect.left || rect.bottom <= rect.top) return;
+    EndGraphics();
+    ::DrawFocusRect(dc(), &rect);
 }
 
 void SkinCanvas::Present() {

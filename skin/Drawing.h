@@ -58,6 +58,15 @@ RECT CheckCellSource(int checkState);
 // has none.
 win::Font CopyFontOf(HWND window);
 
+// Whether the dialog of a control shows focus cues: it hides them until the user
+// works with the keyboard (DialogShowsFocusCues).
+bool FocusCuesShown(HWND control);
+// Whether a control that has the keyboard focus shows it now.
+bool ShowsFocusCue(HWND control);
+// Where a focus cue goes in `r`: each edge moved in by `inset`, less where `r` is too
+// small for it; empty for an empty `r`.
+RECT FocusCueRect(const RECT& r, int inset);
+
 // Draws the source rectangle `src` (left, top, right, bottom in image pixels) of
 // `image` stretched into `dst`. Nothing happens for a null image.
 bool DrawImageRect(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const RECT& dst, const RECT& src);
@@ -83,6 +92,8 @@ public:
     Gdiplus::Graphics& Graphics(bool smooth = true);
     // GDI text in the given font and colour (GDI+ drawing is finished first).
     void Text(HFONT font, COLORREF colour, const std::wstring& text, RECT rect, UINT format);
+    // The system's dotted focus rectangle, which shows on any picture behind it.
+    void FocusRect(const RECT& rect);
     void Present();
 
 private:

@@ -1,5 +1,10 @@
 #include "skin/ImageButton.h"
 
+namespace {
+// The focus cue sits this far inside the art, clear of its rounded edge.
+constexpr int kFocusCueInset = 3;
+}  // namespace
+
 void CImageButton::SetHitMargins(int left, int top, int right, int bottom) {
     m_nHitLeft = left;
     m_nHitTop = top;
@@ -30,22 +35,29 @@ LRESULT CImageButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     return result;
 }
 
-void CImageButton::Paint(HDC target) {
+void CImageButton::Paint(HDC target, bool focused) {
     m_rcClient = GetClientRect();
     skin::SkinCanvas canvas(target, m_rcClient, m_brFill.get());
     if (!canvas.ok()) return;
     Gdiplus::Graphics& graphics = canvas.Graphics();
     DrawBackground(graphics, m_rcClient);
     skin::DrawWholeImage(graphics, CurrentImage(), m_rcClient);
+    if (focused && skin::FocusCuesShown(m_hWnd)) {
+        // Inside the clickable area: the rim left out of it is the art's transparent edge.
+        const RECT hit = skin::HitRect(m_rcClient, m_nHitLeft, m_nHitTop, m_nHitRight, m_nHitBottom);
+        canvas.FocusRect(skin::FocusCueRect(hit, kFocusCueInset));
+    }
     canvas.Present();
 }
 
 void CImageButton::DrawItem(LPDRAWITEMSTRUCT dis) {
     if (!dis || !HasAllImages()) return;
-    Paint(dis->hDC);
+    // The system button says whether it has the focus: during a focus change it
+    // already knows where the focus goes.
+    Paint(dis->hDC, (dis->itemState & ODS_FOCUS) != 0);
 }
 
 BOOL CImageButton::OnEraseBkgnd(HDC dc) {
-    Paint(dc);
+    Paint(dc, ::GetFocus() == m_hWnd);
     return TRUE;
 }

@@ -22,7 +22,7 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    void Paint(HDC target);
+    void Paint(HDC target, bool focused);
 
     RECT m_rcClient{};
     int m_nHitLeft = 0;

@@ -1,5 +1,10 @@
 #include "skin/PngButton.h"
 
+namespace {
+// Small buttons keep their cue close to the edge.
+constexpr int kFocusCueInset = 2;
+}  // namespace
+
 void CPngButton::DrawItem(LPDRAWITEMSTRUCT dis) {
     if (!dis || !HasAllImages()) return;
     const RECT item = dis->rcItem;
@@ -10,5 +15,8 @@ void CPngButton::DrawItem(LPDRAWITEMSTRUCT dis) {
     DrawBackground(graphics, item);
     Gdiplus::Image* image = CurrentImage();
     skin::DrawImageRect(graphics, image, item, skin::PngButtonSource(image->GetWidth(), image->GetHeight(), m_fScale));
+    if ((dis->itemState & ODS_FOCUS) && skin::FocusCuesShown(m_hWnd)) {
+        canvas.FocusRect(skin::FocusCueRect(item, kFocusCueInset));
+    }
     canvas.Present();
 }

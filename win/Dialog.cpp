@@ -10,6 +10,51 @@ bool IsEscOrEnterKeyDown(const MSG* msg) {
     return msg && msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN);
 }
 
+namespace {
+
+// Keys that move the focus between the controls of a dialog.
+bool IsNavigationKeyDown(const MSG* msg) {
+    if (!msg || msg->message != WM_KEYDOWN) return false;
+    switch (msg->wParam) {
+    case VK_TAB:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN: return true;
+    default: return false;
+    }
+}
+
+// Set on a dialog that shows focus cues.
+const wchar_t kFocusCuesProp[] = L"Orvane.FocusCues";
+
+// The focus cue (the dotted rectangle on the focused control) is for people who use
+// the keyboard, as the system has it: a dialog opens without it unless the last press
+// was a key, and the keys that move the focus turn it on. The system's own record of
+// this (the UI state) is kept in step for its controls, but Wine does not keep one,
+// so the dialog carries its own.
+void InitFocusCues(HWND dialog) {
+    const bool show = LastPressWasKey();
+    if (show) ::SetPropW(dialog, kFocusCuesProp, reinterpret_cast<HANDLE>(1));
+    ::SendMessageW(dialog, WM_CHANGEUISTATE, MAKEWPARAM(show ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
+}
+
+void ShowFocusCues(HWND dialog) {
+    if (DialogShowsFocusCues(dialog)) return;
+    ::SetPropW(dialog, kFocusCuesProp, reinterpret_cast<HANDLE>(1));
+    ::SendMessageW(dialog, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    // A key that leaves the focus where it is must show it there too.
+    HWND focus = ::GetFocus();
+    if (focus && ::IsChild(dialog, focus)) ::InvalidateRect(focus, nullptr, FALSE);
+}
+
+}  // namespace
+
+bool DialogShowsFocusCues(HWND dialog) {
+    return dialog && ::GetPropW(dialog, kFocusCuesProp) != nullptr &&
+           !(::SendMessageW(dialog, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}
+
 HWND GetSafeOwner(HWND parent, HWND* top) {
     HWND hwnd = parent;
     if (!hwnd) {
@@ -108,7 +153,12 @@ void CDialog::EndDialog(INT_PTR result) {
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
     if (!m_hWnd || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return FALSE;
     if (msg->hwnd != m_hWnd && !::IsChild(m_hWnd, msg->hwnd)) return FALSE;
+    if (IsNavigationKeyDown(msg)) ShowFocusCues(m_hWnd);
     return ::IsDialogMessageW(m_hWnd, msg);
+}
+
+void CDialog::GotoDlgCtrl(HWND control) {
+    if (m_hWnd && control) SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 BOOL CDialog::OnInitDialog() {
@@ -146,7 +196,10 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         if (LOWORD(wp) == IDOK) OnOK(); else OnCancel();
         return 0;
     }
-    if (msg == WM_NCDESTROY && m_modal) m_endModal = true;
+    if (msg == WM_NCDESTROY) {
+        ::RemovePropW(m_hWnd, kFocusCuesProp);
+        if (m_modal) m_endModal = true;
+    }
     return CWnd::WindowProc(msg, wp, lp);
 }
 
@@ -164,6 +217,7 @@ INT_PTR CALLBACK CDialog::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     } catch (...) {
         focus = TRUE;
     }
+    if (::IsWindow(hwnd)) InitFocusCues(hwnd);
     // The dialog framework centres a popup that initialisation left where the
     // template put it and did not show.
     if (::IsWindow(hwnd) && CWnd::FromHandle(hwnd) == self) {

@@ -25,6 +25,8 @@ public:
 
     // The centre of the owner (or the screen's work area when there is none).
     void CenterWindow(HWND over = nullptr);
+    // Moves the keyboard focus to a control of this dialog, as Tab would.
+    void GotoDlgCtrl(HWND control);
 
 protected:
     virtual BOOL OnInitDialog();
@@ -52,6 +54,9 @@ private:
 
 // Keys that no dialog of the tool acts on.
 bool IsEscOrEnterKeyDown(const MSG* msg);
+// Whether a dialog of the tool shows focus cues: once the user works with the
+// keyboard in it, or when it opened right after a key press.
+bool DialogShowsFocusCues(HWND dialog);
 
 // Picks the owner of a modal dialog the way the dialog framework does: the given
 // parent (or the main window) moved up to a top-level window, then, when no parent

@@ -1,5 +1,6 @@
 #include "win/Wnd.h"
 
+#include <atomic>
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
@@ -216,6 +217,27 @@ LRESULT CALLBACK CWnd::StdWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return result;
 }
 
+namespace {
+
+std::atomic<bool> g_lastPressWasKey{false};
+
+void NoteInput(UINT message) {
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: g_lastPressWasKey = true; break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN: g_lastPressWasKey = false; break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+bool LastPressWasKey() { return g_lastPressWasKey.load(); }
+
 void PumpMessagesUntil(const bool* done) {
     MSG msg;
     while (!*done) {
@@ -225,6 +247,7 @@ void PumpMessagesUntil(const bool* done) {
             return;
         }
         if (r == -1) return;
+        NoteInput(msg.message);
         bool eaten = false;
         for (HWND h = msg.hwnd; h && !eaten; h = ::GetParent(h)) {
             if (CWnd* w = CWnd::FromHandle(h)) eaten = w->PreTranslateMessage(&msg) != FALSE;

@@ -103,3 +103,7 @@ private:
 // Runs the messages of the calling thread until *done becomes true or WM_QUIT
 // arrives (which is posted again); each message first goes to PreTranslateMessage.
 void PumpMessagesUntil(const bool* done);
+
+// Whether the user's last press was a key rather than a mouse button, as far as the
+// message loops above have seen (false before any press).
+bool LastPressWasKey();

@@ -50,25 +50,28 @@ TEST(ProgressPrompt, ShortTextsShowTheRepairNotice) {
     EXPECT_EQ(CExecutePromptChildDlg::ShownText(L"正在清理临时文件，请稍等"), L"正在清理临时文件，请稍等");
 }
 
-TEST(Prompt, ButtonPicturesAndPlacesByModeAndLanguage) {
-    struct Case { int mode, lang; UINT first, second; bool showSecond, centre; };
+TEST(Prompt, ButtonPicturesNamesAndPlacesByModeAndLanguage) {
+    // A name is the word its pictures show (the templates say 确定 and 取消 for every mode).
+    struct Case { int mode, lang; UINT first, second; const wchar_t *firstName, *secondName; bool showSecond, centre; };
     const Case cases[] = {
-        {1, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, false, true},
-        {2, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, true, false},
-        {3, 1, IDP_CONFIRM_ZH_NORMAL, IDP_CANCEL_ZH_NORMAL, false, true},
-        {4, 1, IDP_CONFIRM_ZH_NORMAL, IDP_CANCEL_ZH_NORMAL, true, false},
-        {0, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, false, false},
-        {9, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, false, false},
-        {1, 0, IDP_OK_EN_NORMAL, IDP_NO_EN_NORMAL, false, true},
-        {2, 0, IDP_OK_EN_NORMAL, IDP_NO_EN_NORMAL, true, false},
-        {3, 0, IDP_OK_EN_NORMAL, IDP_CANCEL_EN_NORMAL, false, true},
-        {4, 2, IDP_OK_EN_NORMAL, IDP_CANCEL_EN_NORMAL, true, false},
-        {-1, 0, IDP_OK_EN_NORMAL, IDP_NO_EN_NORMAL, false, false},
+        {1, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, L"是", L"否", false, true},
+        {2, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, L"是", L"否", true, false},
+        {3, 1, IDP_CONFIRM_ZH_NORMAL, IDP_CANCEL_ZH_NORMAL, L"确认", L"取消", false, true},
+        {4, 1, IDP_CONFIRM_ZH_NORMAL, IDP_CANCEL_ZH_NORMAL, L"确认", L"取消", true, false},
+        {0, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, L"是", L"否", false, false},
+        {9, 1, IDP_YES_ZH_NORMAL, IDP_NO_ZH_NORMAL, L"是", L"否", false, false},
+        {1, 0, IDP_OK_EN_NORMAL, IDP_NO_EN_NORMAL, L"OK", L"NO", false, true},
+        {2, 0, IDP_OK_EN_NORMAL, IDP_NO_EN_NORMAL, L"OK", L"NO", true, false},
+        {3, 0, IDP_OK_EN_NORMAL, IDP_CANCEL_EN_NORMAL, L"OK", L"Cancel", false, true},
+        {4, 2, IDP_OK_EN_NORMAL, IDP_CANCEL_EN_NORMAL, L"OK", L"Cancel", true, false},
+        {-1, 0, IDP_OK_EN_NORMAL, IDP_NO_EN_NORMAL, L"OK", L"NO", false, false},
     };
     for (const Case& c : cases) {
         const PromptButtons b = PromptButtonsFor(c.mode, c.lang);
         EXPECT_EQ(b.first[0], c.first) << c.mode << "/" << c.lang;
         EXPECT_EQ(b.second[0], c.second) << c.mode << "/" << c.lang;
+        EXPECT_STREQ(b.firstName, c.firstName) << c.mode << "/" << c.lang;
+        EXPECT_STREQ(b.secondName, c.secondName) << c.mode << "/" << c.lang;
         EXPECT_EQ(b.showSecond, c.showSecond) << c.mode << "/" << c.lang;
         EXPECT_EQ(b.centreFirst, c.centre) << c.mode << "/" << c.lang;
         // Three pictures: the pressed one serves as disabled too.

@@ -2,6 +2,8 @@
 // through the delivered tool.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "res/resource.h"
 #include "tests/e2e/ToolRun.h"
 
@@ -9,19 +11,6 @@ namespace gd = guidriver;
 using e2e::ToolRun;
 
 namespace {
-
-// The viewer's back (the window that owns the rich edit's dialog), or null.
-HWND FindViewer(DWORD pid) {
-    HWND child = gd::FindTopWindow(pid, L"", L"", [](HWND h) { return ::GetDlgItem(h, IDC_AGREEMENT_EDIT) != nullptr; });
-    if (!child) {
-        // Hidden viewers are not listed among the visible windows.
-        for (HWND h : gd::TopWindows(pid, false)) {
-            if (::GetDlgItem(h, IDC_AGREEMENT_EDIT)) return ::GetWindow(h, GW_OWNER);
-        }
-        return nullptr;
-    }
-    return ::GetWindow(child, GW_OWNER);
-}
 
 bool Shown(HWND viewer) { return viewer && ::IsWindowVisible(viewer); }
 
@@ -35,12 +24,12 @@ TEST(Viewer, TheLinkTogglesItAndClicksElsewhereHideIt) {
     ASSERT_EQ(run.StartQuiet(), "");
     HWND link = run.PanelControl(IDC_AGREEMENT_LINK);
     ASSERT_TRUE(gd::WaitUntilHittable(link, e2e::kSettleTimeoutMs));
-    EXPECT_EQ(FindViewer(run.Pid()), nullptr) << "the viewer is made on the first click only";
+    EXPECT_EQ(run.FindViewer(), nullptr) << "the viewer is made on the first click only";
 
     gd::ClickControl(link);
     HWND viewer = nullptr;
     // The first click makes the viewer (and loads the rich edit library).
-    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer = FindViewer(run.Pid())); }, e2e::kWindowTimeoutMs))
+    ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer = run.FindViewer()); }, e2e::kWindowTimeoutMs))
         << "the first click shows it";
     gd::WaitForProp(viewer, L"Orvane.PairSettled", e2e::kSettleTimeoutMs);
 
@@ -60,7 +49,7 @@ TEST(Viewer, TheLinkTogglesItAndClicksElsewhereHideIt) {
 
     gd::ClickControl(link);
     ASSERT_TRUE(gd::WaitFor([&] { return Shown(viewer); }, e2e::kSettleTimeoutMs)) << "a third click shows it again";
-    EXPECT_EQ(FindViewer(run.Pid()), viewer) << "later clicks reuse the viewer";
+    EXPECT_EQ(run.FindViewer(), viewer) << "later clicks reuse the viewer";
 
     // A click inside the viewer keeps it.
     ::GetWindowRect(viewer, &back);
@@ -91,7 +80,7 @@ TEST(ViewerEnglish, IsNeverCreated) {
     ::GetWindowRect(link, &r);
     ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     e2e::Idle(800);
-    EXPECT_EQ(FindViewer(run.Pid()), nullptr);
+    EXPECT_EQ(run.FindViewer(), nullptr);
     EXPECT_EQ(run.JournalCount(L"FeedbackQuestion"), 0) << "the hidden feedback link took a click";
 }
 
@@ -99,8 +88,12 @@ TEST(ChineseClose, AsksTheQuestionAndClosesOnlyAfterTheAnswer) {
     ASSERT_EQ(e2e::SystemLanguage(), 1);
     ToolRun run;
     ASSERT_EQ(run.StartQuiet(), "");
+    // Closed with the keyboard: Space on the focused close button.
     HWND close = run.PanelControl(IDC_CLOSE);
-    ASSERT_TRUE(gd::ClickWhenHittable(close, e2e::kSettleTimeoutMs));
+    ASSERT_TRUE(gd::WaitUntilHittable(close, e2e::kSettleTimeoutMs));
+    ASSERT_TRUE(e2e::FocusByTab(close)) << gd::SceneReport(close);
+    gd::MoveTo(0, 0);
+    gd::PressChord({VK_SPACE});
 
     HWND feedback = run.WaitForDialogWith(IDC_SOLVED);
     ASSERT_NE(feedback, nullptr) << "no feedback question";
@@ -109,12 +102,19 @@ TEST(ChineseClose, AsksTheQuestionAndClosesOnlyAfterTheAnswer) {
     EXPECT_TRUE(::IsWindow(run.Back()));
     EXPECT_EQ(run.JournalCount(L"CustomerFeedbackEx"), 0);
 
-    // Answered with the keyboard, the pointer away from the answer: Enter is swallowed,
-    // Space answers.
+    // What a screen reader reads: the question drawn in the picture, and the answers.
+    EXPECT_EQ(e2e::AccessibleName(feedback), L"您的问题是否已解决？");
+    const std::pair<int, const wchar_t*> answers[] = {
+        {IDC_SOLVED, L"解决"}, {IDC_UNSOLVED, L"未解决"}, {IDC_MORE_SOLUTIONS, L"更多方案"}, {IDC_FEEDBACK_CLOSE, L"关闭"}};
+    for (const auto& a : answers) EXPECT_EQ(e2e::AccessibleName(::GetDlgItem(feedback, a.first)), a.second);
+
+    // Answered with the keyboard, the pointer away from the answer: the dialog opens
+    // with the focus on the first answer, Enter is swallowed, Space answers.
     HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);
     ASSERT_TRUE(gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs));
+    EXPECT_TRUE(gd::WaitFor([&] { return e2e::KeyboardFocus(feedback) == solved; }, e2e::kSettleTimeoutMs))
+        << "the focus is on #" << ::GetDlgCtrlID(e2e::KeyboardFocus(feedback));
     ASSERT_TRUE(e2e::FocusByTab(solved)) << gd::SceneReport(solved);
-    gd::MoveTo(0, 0);
     gd::PressChord({VK_RETURN});
     e2e::Idle(800);
     EXPECT_TRUE(run.Running()) << "Enter answered the question";

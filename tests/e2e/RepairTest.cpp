@@ -149,9 +149,11 @@ TEST(Repair, PressesBesideTheButtonOrWithThePointerElsewhereDoNothing) {
     EXPECT_TRUE(t.run.ConfirmPrompt(prompt));
 }
 
+// A repair from the keyboard alone, with what a screen reader reads on the way.
 TEST(Repair, SpaceOnTheFocusedButtonRepairsWhereverThePointerIsAndEnterDoesNot) {
+    const bool chinese = e2e::SystemLanguage() == 1;
     Started t;
-    StartTool(t, "mode=success\ndelay_ms=100\n");
+    StartTool(t, std::string("mode=success\n") + kProgressDelay);
     if (HasFatalFailure()) return;
     ASSERT_TRUE(e2e::FocusByTab(t.repair)) << gd::SceneReport(t.repair);
     // Far from the button, where a click would be thrown away.
@@ -160,10 +162,26 @@ TEST(Repair, SpaceOnTheFocusedButtonRepairsWhereverThePointerIsAndEnterDoesNot) 
     gd::PressChord({VK_RETURN});
     ExpectNoRepair(t.run, 1500, "Enter on the focused button");
     gd::PressChord({VK_SPACE});
+    HWND progress = t.run.WaitForProgress();
+    ASSERT_NE(progress, nullptr) << "Space on the focused button started nothing: " << gd::SceneReport(t.repair);
+    EXPECT_EQ(e2e::AccessibleName(::GetDlgItem(progress, IDC_PROGRESS_TEXT)),
+              chinese ? L"正在修复，请稍等" : L"Update firmware now, please wait a moment");
+
+    // The outcome prompt opens with the focus on its answer, and Space gives it.
     HWND prompt = t.run.WaitForPrompt(30000);
-    ASSERT_NE(prompt, nullptr) << "Space on the focused button started nothing: " << gd::SceneReport(t.repair);
+    ASSERT_NE(prompt, nullptr) << "no outcome prompt";
     EXPECT_TRUE(gd::FileExists(Ran(t.run)));
-    EXPECT_TRUE(t.run.ConfirmPrompt(prompt));
+    HWND answer = ::GetDlgItem(prompt, IDC_PROMPT_FIRST);
+    EXPECT_TRUE(gd::WaitFor([&] { return e2e::KeyboardFocus(prompt) == answer; }, e2e::kSettleTimeoutMs))
+        << "the focus is on #" << ::GetDlgCtrlID(e2e::KeyboardFocus(prompt));
+    EXPECT_EQ(e2e::AccessibleName(prompt), chinese ? L"提示" : L"Notice");
+    EXPECT_EQ(e2e::AccessibleName(answer), chinese ? L"确认" : L"OK");
+    EXPECT_EQ(e2e::AccessibleName(::GetDlgItem(prompt, IDC_CLOSE)), chinese ? L"关闭" : L"Close");
+    EXPECT_EQ(e2e::AccessibleName(::GetDlgItem(prompt, IDC_PROMPT_TEXT)), ToolRun::PromptText(prompt));
+    gd::PressChord({VK_SPACE});
+    EXPECT_TRUE(gd::WaitForGone(prompt, e2e::kWindowTimeoutMs)) << "Space did not answer the prompt";
+    EXPECT_TRUE(gd::WaitFor([&] { return e2e::KeyboardFocus(t.panel) == t.repair; }, e2e::kSettleTimeoutMs))
+        << "after the prompt the focus is on #" << ::GetDlgCtrlID(e2e::KeyboardFocus(t.panel));
 }
 
 TEST(Agreement, UntickingDisablesTheRepairButtonAndTickingEnablesIt) {

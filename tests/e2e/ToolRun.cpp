@@ -1,8 +1,10 @@
 #include "tests/e2e/ToolRun.h"
 
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cwchar>
 
 #include "res/resource.h"
 
@@ -131,6 +133,14 @@ bool ToolRun::ConfirmPrompt(HWND promptChild) const {
 
 HWND ToolRun::WaitForProgress(DWORD timeoutMs) const {
     return gd::WaitForWindowWithControl(Pid(), IDC_PROGRESS_TEXT, timeoutMs);
+}
+
+HWND ToolRun::FindViewer() const {
+    // Hidden viewers are not among the visible windows, so every window is looked at.
+    for (HWND h : gd::TopWindows(Pid(), false)) {
+        if (::GetDlgItem(h, IDC_AGREEMENT_EDIT)) return ::GetWindow(h, GW_OWNER);
+    }
+    return nullptr;
 }
 
 RECT ToolRun::ClientRectOf(HWND control) {
@@ -296,12 +306,23 @@ std::wstring SaveWindowShot(HWND window, const std::wstring& name) {
     return gd::SaveScreenshot(path, &r) ? path : L"";
 }
 
+namespace {
+
+GUITHREADINFO ThreadInput(HWND window) {
+    GUITHREADINFO info{sizeof(info)};
+    const DWORD thread = window ? ::GetWindowThreadProcessId(window, nullptr) : 0;
+    if (!thread || !::GetGUIThreadInfo(thread, &info)) info = GUITHREADINFO{sizeof(info)};
+    return info;
+}
+
+}  // namespace
+
+HWND KeyboardFocus(HWND window) { return ThreadInput(window).hwndFocus; }
+
+HWND ActiveWindow(HWND window) { return ThreadInput(window).hwndActive; }
+
 bool FocusByTab(HWND control) {
-    const DWORD thread = ::GetWindowThreadProcessId(control, nullptr);
-    const auto focus = [thread] {
-        GUITHREADINFO info{sizeof(info)};
-        return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
-    };
+    const auto focus = [control] { return KeyboardFocus(control); };
     for (int presses = 0; presses < 12; ++presses) {
         if (focus() == control) return true;
         const HWND before = focus();
@@ -309,6 +330,33 @@ bool FocusByTab(HWND control) {
         gd::WaitFor([&] { return focus() != before; }, 1000);
     }
     return focus() == control;
+}
+
+std::wstring AccessibleName(HWND window) {
+    // Once per thread; oleacc's proxies need no more than an apartment.
+    thread_local const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (void)com;
+    IAccessible* accessible = nullptr;
+    // Not IID_IAccessible: MinGW's oleacc import library also offers that name, as an
+    // import of the library, and a link that takes it from there passes the bytes of
+    // a jump for the interface's id.
+    const HRESULT found = ::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                       reinterpret_cast<void**>(&accessible));
+    if (FAILED(found) || !accessible) {
+        wchar_t code[16];
+        std::swprintf(code, 16, L"%08lx", static_cast<unsigned long>(found));
+        return L"<no accessible object: " + std::wstring(code) + L">";
+    }
+    VARIANT self;
+    ::VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    const HRESULT hr = accessible->get_accName(self, &name);
+    std::wstring result = hr == S_OK && name ? std::wstring(name, ::SysStringLen(name)) : L"<no name>";
+    ::SysFreeString(name);
+    accessible->Release();
+    return result;
 }
 
 void Idle(DWORD ms) { gd::WaitFor([] { return false; }, ms); }

@@ -102,6 +102,9 @@ public:
     // pair to settle: it may be short-lived.
     HWND WaitForProgress(DWORD timeoutMs = kWindowTimeoutMs) const;
 
+    // The agreement viewer's back (shown or hidden), or null before the viewer exists.
+    HWND FindViewer() const;
+
     // A rectangle of a control in its parent's client coordinates.
     static RECT ClientRectOf(HWND control);
     static std::wstring Text(HWND window);
@@ -169,9 +172,17 @@ std::wstring BuildPath(const std::wstring& relative);
 // Saves the screen area of a window as <screens folder>\<name>.png; empty path on failure.
 std::wstring SaveWindowShot(HWND window, const std::wstring& name);
 
+// The keyboard focus and the active window of the thread that owns `window`.
+HWND KeyboardFocus(HWND window);
+HWND ActiveWindow(HWND window);
 // Presses Tab (real input) until `control` has the keyboard focus of its thread; false
 // when a round through the dialog's tab stops did not reach it.
 bool FocusByTab(HWND control);
+
+// The name a screen reader reads for a window of another process, asked as assistive
+// technology asks: its accessible object through oleacc (AccessibleObjectFromWindow,
+// then get_accName). "<no accessible object: HRESULT>" or "<no name>" when there is none.
+std::wstring AccessibleName(HWND window);
 
 // Lets `ms` pass while pumping messages: only to show that something does NOT happen.
 void Idle(DWORD ms);

@@ -424,6 +424,8 @@ constexpr DWORD kPopup = WS_POPUP | WS_SYSMENU | DS_SETFONT;
 constexpr DWORD kOwnerDrawn = 0x5001000B;
 constexpr DWORD kCheckBox = 0x50010003;
 constexpr DWORD kText = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT;
+// The two links of the main panel are texts that Tab reaches.
+constexpr DWORD kLink = kText | WS_TABSTOP;
 constexpr DWORD kRichEdit = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP |
                             ES_MULTILINE | ES_READONLY | 0x2000 /* ES_DISABLENOSCROLL */;
 
@@ -432,7 +434,7 @@ struct ExpectedTemplate {
     short cx, cy;
     DWORD style;
     DWORD exStyle;
-    std::vector<Item> items;  // style, exStyle, id, class, text
+    std::vector<Item> items;  // style, exStyle, id, class, text; in the order Tab visits them
 };
 
 std::vector<ExpectedTemplate> TemplateTable() {
@@ -440,27 +442,27 @@ std::vector<ExpectedTemplate> TemplateTable() {
         {102, 457, 369, kPopup | WS_VISIBLE, WS_EX_APPWINDOW, {}},
         {146, 457, 369, kPopup, 0,
          {{kOwnerDrawn, 0, 1016, L"Button", L"修复"},
-          {kOwnerDrawn, 0, 1005, L"Button", L"关闭"},
-          {kOwnerDrawn, 0, 1010, L"Button", L"最小化"},
-          {kText, 0, 1013, L"Static", L"Static"},
           {kOwnerDrawn, 0, 1011, L"Button", L"更多工具"},
           {kCheckBox, 0, 1012, L"Button", L"同意"},
-          {kText, 0, 1014, L"Static", L"《Corvel服务工具使用许可协议》"},
-          {kText, 0, 1015, L"Static", L"反馈问题"}}},
+          {kLink, 0, 1014, L"Static", L"《Corvel服务工具使用许可协议》"},
+          {kLink, 0, 1015, L"Static", L"反馈问题"},
+          {kOwnerDrawn, 0, 1010, L"Button", L"最小化"},
+          {kOwnerDrawn, 0, 1005, L"Button", L"关闭"},
+          {kText, 0, 1013, L"Static", L"Static"}}},
         {130, 133, 75, kPopup, 0, {}},
         {129, 117, 59, kPopup, 0, {{kText, 0, 1000, L"Static", L"Static"}}},
         {139, 200, 110, kPopup, 0, {}},
         {137, 200, 110, kPopup, 0,
-         {{kOwnerDrawn, 0, 1005, L"Button", L"关闭"},
-          {kOwnerDrawn, 0, 1007, L"Button", L"确定"},
+         {{kOwnerDrawn, 0, 1007, L"Button", L"确定"},
           {kOwnerDrawn, 0, 1008, L"Button", L"取消"},
+          {kOwnerDrawn, 0, 1005, L"Button", L"关闭"},
           {kText, 0, 1006, L"Static", L"Static"}}},
         {135, 440, 343, kPopup, 0, {}},
         {131, 440, 343, kPopup, 0,
-         {{kOwnerDrawn, 0, 1002, L"Button", L"关闭"},
-          {kOwnerDrawn, 0, 1003, L"Button", L"解决"},
+         {{kOwnerDrawn, 0, 1003, L"Button", L"解决"},
           {kOwnerDrawn, 0, 1004, L"Button", L"未解决"},
-          {kOwnerDrawn, 0, 1001, L"Button", L"更多方案"}}},
+          {kOwnerDrawn, 0, 1001, L"Button", L"更多方案"},
+          {kOwnerDrawn, 0, 1002, L"Button", L"关闭"}}},
         {143, 280, 240, kPopup, 0, {}},
         {141, 280, 240, kPopup, 0, {{kRichEdit, 0, 1009, L"RichEdit20W", L""}}},
     };

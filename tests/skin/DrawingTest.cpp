@@ -105,6 +105,26 @@ TEST(ButtonGeometry, HitRectMovesEachEdgeInByItsMargin) {
     EXPECT_FALSE(::PtInRect(&hit, POINT{257, 30}));
 }
 
+TEST(ButtonGeometry, FocusCueLiesInsideAndNeverTurnsInsideOut) {
+    struct Case {
+        RECT r;
+        int inset;
+        RECT expected;
+    };
+    const Case cases[] = {
+        {{0, 0, 246, 47}, 3, {3, 3, 243, 44}},
+        {{9, 9, 257, 51}, 3, {12, 12, 254, 48}},  // inside a feedback answer's clickable face
+        {{0, 0, 12, 12}, 2, {2, 2, 10, 10}},
+        // Too small for the inset: as far in as leaves a pixel inside.
+        {{0, 0, 4, 3}, 2, {1, 1, 3, 2}},
+        {{0, 0, 1, 1}, 2, {0, 0, 1, 1}},
+        // Nothing to put it in (margins wider than the button).
+        {{9, 9, 1, 1}, 3, {0, 0, 0, 0}},
+        {{5, 5, 5, 9}, 1, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(skin::FocusCueRect(c.r, c.inset), c.expected) << c.r << " inset " << c.inset;
+}
+
 TEST(ButtonGeometry, SmallButtonSourceIsOnePixelSmallerOnlyWhenScaledUp) {
     struct Case {
         UINT w, h;
