@@ -109,15 +109,20 @@ TEST(ChineseClose, AsksTheQuestionAndClosesOnlyAfterTheAnswer) {
     EXPECT_TRUE(::IsWindow(run.Back()));
     EXPECT_EQ(run.JournalCount(L"CustomerFeedbackEx"), 0);
 
-    // Answered with the keyboard, the pointer away from the answer: Enter is swallowed,
-    // Space answers.
+    // Answered with the keyboard: Enter is swallowed even with the pointer resting on the
+    // answer, where a click would count; Space answers with the pointer away from it.
     HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);
     ASSERT_TRUE(gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs));
     ASSERT_TRUE(e2e::FocusByTab(solved)) << gd::SceneReport(solved);
-    gd::MoveTo(0, 0);
+    RECT answer{};
+    ::GetWindowRect(solved, &answer);
+    const POINT centre = gd::Centre(answer);
+    gd::MoveTo(centre.x, centre.y);
     gd::PressChord({VK_RETURN});
     e2e::Idle(800);
     EXPECT_TRUE(run.Running()) << "Enter answered the question";
+    EXPECT_EQ(run.JournalCount(L"CustomerFeedbackEx"), 0) << "Enter answered the question";
+    gd::MoveTo(0, 0);
     gd::PressChord({VK_SPACE});
     ASSERT_TRUE(run.WaitForExit(15000)) << "the tool did not close after the answer";
     EXPECT_EQ(run.ExitCode(), 0u);

@@ -154,16 +154,31 @@ TEST(Repair, SpaceOnTheFocusedButtonRepairsWhereverThePointerIsAndEnterDoesNot) 
     StartTool(t, "mode=success\ndelay_ms=100\n");
     if (HasFatalFailure()) return;
     ASSERT_TRUE(e2e::FocusByTab(t.repair)) << gd::SceneReport(t.repair);
-    // Far from the button, where a click would be thrown away.
-    gd::MoveTo(0, 0);
+    RECT r{};
+    ::GetWindowRect(t.repair, &r);
+    const POINT centre = gd::Centre(r);
 
+    // On the button, where a click would count: only the key can be what is refused.
+    gd::MoveTo(centre.x, centre.y);
     gd::PressChord({VK_RETURN});
     ExpectNoRepair(t.run, 1500, "Enter on the focused button");
+    // Far from the button, where a click would be thrown away.
+    gd::MoveTo(0, 0);
     gd::PressChord({VK_SPACE});
     HWND prompt = t.run.WaitForPrompt(30000);
     ASSERT_NE(prompt, nullptr) << "Space on the focused button started nothing: " << gd::SceneReport(t.repair);
     EXPECT_TRUE(gd::FileExists(Ran(t.run)));
     EXPECT_TRUE(t.run.ConfirmPrompt(prompt));
+
+    // Space counts for its own press only: afterwards a click the button reports, or one
+    // its owner is told of, with the pointer elsewhere is thrown away as before.
+    ASSERT_TRUE(::DeleteFileW(Ran(t.run).c_str()));
+    ASSERT_TRUE(gd::WaitUntilHittable(t.repair, e2e::kSettleTimeoutMs));
+    gd::MoveTo(0, 0);
+    ::PostMessageW(t.repair, BM_CLICK, 0, 0);
+    ExpectNoRepair(t.run, 1500, "click message after a Space repair, the pointer elsewhere");
+    ::PostMessageW(t.panel, WM_COMMAND, MAKEWPARAM(IDC_REPAIR, BN_CLICKED), reinterpret_cast<LPARAM>(t.repair));
+    ExpectNoRepair(t.run, 1500, "click notice after a Space repair, the pointer elsewhere");
 }
 
 TEST(Agreement, UntickingDisablesTheRepairButtonAndTickingEnablesIt) {
