@@ -159,6 +159,9 @@ TEST(Unattended, ExitCodesAndRecordsWithoutAnyWindowKeepingTheFolder) {
         }
     }
     EXPECT_TRUE(run.Journal().empty()) << "the feedback library was called";
+    // Loading it alone runs a vendor's code, which the stand-in notes as it is loaded.
+    const std::string threads = gd::ReadFileBytes(run.RecordPath(L"CorvelFeedbackInformation.threads"));
+    EXPECT_EQ(threads.find("DllMain"), std::string::npos) << "the feedback library was loaded: " << threads;
 
     // A clean-up would have removed the folder 3 s after the end.
     const std::vector<e2e::FileSnapshot> files = e2e::SnapshotTree(run.Folder());
