@@ -18,8 +18,10 @@ using e2e::ToolRun;
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 90000;
-// Long enough that the tool takes longer to read a log of this size than the next
-// repair, waiting on the lock, takes to start its firmware tool.
+// Long enough that the tool takes about three times as long to read a log of this size
+// as the next repair, waiting on the lock, takes to start its firmware tool (both 64-bit
+// and emulated 32-bit); emulated, on a loaded machine, both runs together then take
+// well over a minute.
 constexpr size_t kLongLogBytes = 160u << 20;
 
 using e2e::Ran;
@@ -208,7 +210,7 @@ TEST(Unattended, TwoRepairsStartedTogetherNeverOverlapAndEachReportsItsOwn) {
             WatchFlashes(run, flashes);
             return !run.Running() && !second.Running();
         },
-        kRunTimeoutMs, 2));
+        2 * kRunTimeoutMs, 2));
     WatchFlashes(run, flashes);
 
     EXPECT_EQ(run.ExitCode(), 0u) << "the first repair did not read its own log whole";
