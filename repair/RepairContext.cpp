@@ -219,10 +219,17 @@ DWORD WINAPI RepairThreadProc(LPVOID parameter)
 void CRepairContext::Notify(int code)
 {
     m_bNotified = true;
-    if (!m_hPanel)
-        return;
-    ::SendMessageW(m_hPanel, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
-    ::SendMessageW(m_hPanel, WM_REPAIR_RESULT, static_cast<WPARAM>(code), 0);
+    if (m_hPanel) {
+        ::SendMessageW(m_hPanel, WM_EXECUTE_PROMPT_CLOSE, 0, 0);
+        ::SendMessageW(m_hPanel, WM_REPAIR_RESULT, static_cast<WPARAM>(code), 0);
+    }
+    FaultForTest(FaultStage::OutcomeSent);
+}
+
+void CRepairContext::FaultForTest(FaultStage stage) const
+{
+    if (m_faultForTest && m_faultStage == stage)
+        m_faultForTest();
 }
 
 void CRepairContext::Record(RepairRecord record) const
@@ -250,8 +257,7 @@ int CRepairContext::RunRepair()
 
 int CRepairContext::RunRepairSteps()
 {
-    if (m_faultForTest)
-        m_faultForTest();
+    FaultForTest(FaultStage::Start);
     const std::wstring folder = m_strToolFolderForTest.empty() ? GetExeFolder() : m_strToolFolderForTest;
     RepairOutcome outcome = RepairOutcome::CommandFailed;
     {
@@ -338,6 +344,7 @@ RepairOutcome CRepairContext::RunLocked(const std::wstring& folder)
         if (!RunCommandLimited(BuildRepairCommand(folder), collected, kKeptConsoleBytes, overflow,
                                folder + L"\\LUMAFWU"))
             return RepairOutcome::CommandFailed;
+        FaultForTest(FaultStage::ToolRan);
     }
     if (!keptScanned)
         scanner.Scan(collected);

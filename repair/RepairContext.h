@@ -120,13 +120,22 @@ public:
     // record is written. Nothing is thrown.
     int RunRepair();
 
+    // Where a run's test fault is called: as the run starts, once the firmware tool has
+    // ended (the lock still held, its log not read), or once the panel has been told the
+    // outcome (its record not yet written).
+    enum class FaultStage { Start, ToolRan, OutcomeSent };
+
     // Test seams: the folder that holds LUMAFWU\ (instead of the executable's folder),
-    // the logger (instead of CLogSave::GetInstance()), a fault called as the run starts
-    // and one called inside the flash guard just before the firmware tool would start (a
-    // test throws from them), and the platform calls around the flash.
+    // the logger (instead of CLogSave::GetInstance()), a fault called at one stage of
+    // every run and one called inside the flash guard just before the firmware tool would
+    // start (a test throws from them), and the platform calls around the flash.
     void SetToolFolderForTest(const std::wstring& folder) { m_strToolFolderForTest = folder; }
     void SetLogForTest(CLogSave* log) { m_pLogForTest = log; }
-    void SetFaultForTest(std::function<void()> fault) { m_faultForTest = std::move(fault); }
+    void SetFaultForTest(FaultStage stage, std::function<void()> fault)
+    {
+        m_faultStage = stage;
+        m_faultForTest = std::move(fault);
+    }
     void SetFlashFaultForTest(std::function<void()> fault) { m_flashFaultForTest = std::move(fault); }
     void SetFlashCallsForTest(const FlashCalls& calls) { m_flashCalls = calls; }
 
@@ -138,6 +147,7 @@ private:
     int Conclude(RepairOutcome outcome);
     void Notify(int code);
     void Record(RepairRecord record) const;
+    void FaultForTest(FaultStage stage) const;
 
     HWND m_hPanel = nullptr;
     int m_nLanguage = 0;
@@ -145,6 +155,7 @@ private:
     std::wstring m_strToolFolderForTest;
     CLogSave* m_pLogForTest = nullptr;
     std::function<void()> m_faultForTest;
+    FaultStage m_faultStage = FaultStage::Start;
     std::function<void()> m_flashFaultForTest;
     FlashCalls m_flashCalls;
     bool m_bNotified = false;  // the current run has sent its outcome

@@ -108,16 +108,23 @@ TEST(ChineseClose, AsksTheQuestionAndClosesOnlyAfterTheAnswer) {
         {IDC_SOLVED, L"解决"}, {IDC_UNSOLVED, L"未解决"}, {IDC_MORE_SOLUTIONS, L"更多方案"}, {IDC_FEEDBACK_CLOSE, L"关闭"}};
     for (const auto& a : answers) EXPECT_EQ(e2e::AccessibleName(::GetDlgItem(feedback, a.first)), a.second);
 
-    // Answered with the keyboard, the pointer away from the answer: the dialog opens
-    // with the focus on the first answer, Enter is swallowed, Space answers.
+    // Answered with the keyboard: the dialog opens with the focus on the first answer;
+    // Enter is swallowed even with the pointer resting on the answer, where a click
+    // would count; Space answers with the pointer away from it.
     HWND solved = ::GetDlgItem(feedback, IDC_SOLVED);
     ASSERT_TRUE(gd::WaitUntilHittable(solved, e2e::kSettleTimeoutMs));
     EXPECT_TRUE(gd::WaitFor([&] { return e2e::KeyboardFocus(feedback) == solved; }, e2e::kSettleTimeoutMs))
         << "the focus is on #" << ::GetDlgCtrlID(e2e::KeyboardFocus(feedback));
     ASSERT_TRUE(e2e::FocusByTab(solved)) << gd::SceneReport(solved);
+    RECT answer{};
+    ::GetWindowRect(solved, &answer);
+    const POINT centre = gd::Centre(answer);
+    gd::MoveTo(centre.x, centre.y);
     gd::PressChord({VK_RETURN});
     e2e::Idle(800);
     EXPECT_TRUE(run.Running()) << "Enter answered the question";
+    EXPECT_EQ(run.JournalCount(L"CustomerFeedbackEx"), 0) << "Enter answered the question";
+    gd::MoveTo(0, 0);
     gd::PressChord({VK_SPACE});
     ASSERT_TRUE(run.WaitForExit(15000)) << "the tool did not close after the answer";
     EXPECT_EQ(run.ExitCode(), 0u);

@@ -156,11 +156,16 @@ TEST(Repair, SpaceOnTheFocusedButtonRepairsWhereverThePointerIsAndEnterDoesNot) 
     StartTool(t, std::string("mode=success\n") + kProgressDelay);
     if (HasFatalFailure()) return;
     ASSERT_TRUE(e2e::FocusByTab(t.repair)) << gd::SceneReport(t.repair);
-    // Far from the button, where a click would be thrown away.
-    gd::MoveTo(0, 0);
+    RECT r{};
+    ::GetWindowRect(t.repair, &r);
+    const POINT centre = gd::Centre(r);
 
+    // On the button, where a click would count: only the key can be what is refused.
+    gd::MoveTo(centre.x, centre.y);
     gd::PressChord({VK_RETURN});
     ExpectNoRepair(t.run, 1500, "Enter on the focused button");
+    // Far from the button, where a click would be thrown away.
+    gd::MoveTo(0, 0);
     gd::PressChord({VK_SPACE});
     HWND progress = t.run.WaitForProgress();
     ASSERT_NE(progress, nullptr) << "Space on the focused button started nothing: " << gd::SceneReport(t.repair);
@@ -182,6 +187,18 @@ TEST(Repair, SpaceOnTheFocusedButtonRepairsWhereverThePointerIsAndEnterDoesNot) 
     EXPECT_TRUE(gd::WaitForGone(prompt, e2e::kWindowTimeoutMs)) << "Space did not answer the prompt";
     EXPECT_TRUE(gd::WaitFor([&] { return e2e::KeyboardFocus(t.panel) == t.repair; }, e2e::kSettleTimeoutMs))
         << "after the prompt the focus is on #" << ::GetDlgCtrlID(e2e::KeyboardFocus(t.panel));
+
+    // Space counts for its own press only: afterwards a click its owner is told of, or
+    // one the button reports, with the pointer elsewhere is thrown away as before. The
+    // notice comes first: the button's own click passes through a button release, which
+    // would wipe a leftover of the key press before the notice could show it.
+    ASSERT_TRUE(::DeleteFileW(Ran(t.run).c_str()));
+    ASSERT_TRUE(gd::WaitUntilHittable(t.repair, e2e::kSettleTimeoutMs));
+    gd::MoveTo(0, 0);
+    ::PostMessageW(t.panel, WM_COMMAND, MAKEWPARAM(IDC_REPAIR, BN_CLICKED), reinterpret_cast<LPARAM>(t.repair));
+    ExpectNoRepair(t.run, 1500, "click notice after a Space repair, the pointer elsewhere");
+    ::PostMessageW(t.repair, BM_CLICK, 0, 0);
+    ExpectNoRepair(t.run, 1500, "click message after a Space repair, the pointer elsewhere");
 }
 
 TEST(Agreement, UntickingDisablesTheRepairButtonAndTickingEnablesIt) {

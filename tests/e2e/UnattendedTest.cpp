@@ -3,6 +3,7 @@
 // time, in both modes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ using e2e::ToolRun;
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 90000;
+// Long enough that the tool takes about three times as long to read a log of this size
+// as the next repair, waiting on the lock, takes to start its firmware tool (both 64-bit
+// and emulated 32-bit); emulated, on a loaded machine, both runs together then take
+// well over a minute.
+constexpr size_t kLongLogBytes = 160u << 20;
 
 using e2e::Ran;
 using e2e::RanValue;
@@ -65,6 +71,37 @@ unsigned long long PreciseNow() {
     FILETIME now{};
     ::GetSystemTimePreciseAsFileTime(&now);
     return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+// The creation time of a process, as a FILETIME count.
+unsigned long long CreationTime(HANDLE process) {
+    FILETIME created{}, ended{}, kernel{}, user{};
+    if (!::GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
+    return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// A firmware run as its record showed it (FILETIME counts; 0 while not seen).
+struct Flash {
+    unsigned long long start = 0, exit = 0;
+};
+
+// The number of a `key=` line whose line end has been written; 0 otherwise.
+unsigned long long RecordValue(const std::string& text, const std::string& key) {
+    const size_t at = ("\n" + text).find("\n" + key + "=");
+    if (at == std::string::npos || text.find("\r\n", at) == std::string::npos) return 0;
+    return std::strtoull(text.c_str() + at + key.size() + 1, nullptr, 10);
+}
+
+// Runs of one copy share the one record, each replacing the one before: looked at often,
+// it shows every run whole. Adds what it shows to flashes; returns their number.
+size_t WatchFlashes(const ToolRun& run, std::vector<Flash>& flashes) {
+    const std::string text = gd::ReadFileBytes(Ran(run));
+    const unsigned long long start = RecordValue(text, "start");
+    if (start == 0) return flashes.size();
+    // Wine hands process ids out again soon: the start tells two runs apart.
+    if (flashes.empty() || flashes.back().start != start) flashes.push_back(Flash{start});
+    if (!flashes.back().exit) flashes.back().exit = RecordValue(text, "exit");
+    return flashes.size();
 }
 
 }  // namespace
@@ -124,6 +161,9 @@ TEST(Unattended, ExitCodesAndRecordsWithoutAnyWindowKeepingTheFolder) {
         }
     }
     EXPECT_TRUE(run.Journal().empty()) << "the feedback library was called";
+    // Loading it alone runs a vendor's code, which the stand-in notes as it is loaded.
+    const std::string threads = gd::ReadFileBytes(run.RecordPath(L"CorvelFeedbackInformation.threads"));
+    EXPECT_EQ(threads.find("DllMain"), std::string::npos) << "the feedback library was loaded: " << threads;
 
     // A clean-up would have removed the folder 3 s after the end.
     const std::vector<e2e::FileSnapshot> files = e2e::SnapshotTree(run.Folder());
@@ -142,21 +182,47 @@ TEST(Unattended, OtherArgumentsBehaveAsNone) {
 }
 
 TEST(Unattended, TwoRepairsStartedTogetherNeverOverlapAndEachReportsItsOwn) {
-    ToolRun first, second;
-    PrepareRun(first, "mode=success\ndelay_ms=1500\n");
-    PrepareRun(second, "mode=nodevice\ndelay_ms=1500\n");
+    // Both from one copy, as a deployment tool retrying on one machine would start them:
+    // one firmware folder, one log. The first firmware run leaves a long log whose verdict
+    // comes last, so that reading it takes a while; the second starts while the first
+    // flashes, and its firmware tool finds no device and writes a log over that one. Had
+    // the lock been let go before the first run read its log, the second's would cut the
+    // reading short.
+    ToolRun run;
+    PrepareRun(run, "mode=touchlog\ndelay_ms=2000\n");
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(first.Start(L"/quiet"));
-    ASSERT_TRUE(second.Start(L"/quiet"));
-    ASSERT_TRUE(first.WaitForExit(kRunTimeoutMs));
-    ASSERT_TRUE(second.WaitForExit(kRunTimeoutMs));
-    EXPECT_EQ(first.ExitCode(), 0u);
+    const std::string line(126, '.');
+    std::string log;
+    for (size_t i = 0; i < kLongLogBytes / (line.size() + 2); ++i) log += line + "\r\n";
+    log += "Success\r\n";
+    ASSERT_TRUE(gd::WriteFileBytes(run.Path(L"LUMAFWU\\LUMAFWUlog.txt"), log));
+    log.clear();
+    log.shrink_to_fit();
+    ASSERT_TRUE(run.Start(L"/quiet"));
+    std::vector<Flash> flashes;
+    ASSERT_TRUE(gd::WaitFor([&] { return WatchFlashes(run, flashes) == 1; }, kRunTimeoutMs)) << "no first flash";
+    ASSERT_TRUE(run.SetSimulator("mode=nodevice,quiet\ndelay_ms=0\n"));
+    gd::Process second;
+    ASSERT_TRUE(second.Start(run.Exe(), L"/quiet", run.Folder()));
+    const unsigned long long secondCreated = CreationTime(second.handle());
+    ASSERT_TRUE(gd::WaitFor(
+        [&] {
+            WatchFlashes(run, flashes);
+            return !run.Running() && !second.Running();
+        },
+        2 * kRunTimeoutMs, 2));
+    WatchFlashes(run, flashes);
+
+    EXPECT_EQ(run.ExitCode(), 0u) << "the first repair did not read its own log whole";
     EXPECT_EQ(second.ExitCode(), 2u);
-    const unsigned long long a0 = RanValue(first, "start"), a1 = RanValue(first, "exit");
-    const unsigned long long b0 = RanValue(second, "start"), b1 = RanValue(second, "exit");
-    ASSERT_TRUE(a0 && a1 && b0 && b1) << "a simulator did not run to its end";
-    EXPECT_TRUE(a1 < b0 || b1 < a0) << "the firmware runs overlapped: " << a0 << ".." << a1 << " and " << b0 << ".."
-                                    << b1;
+    ASSERT_EQ(flashes.size(), 2u) << "the firmware tool did not run once for each";
+    const Flash& a = flashes[0];
+    const Flash& b = flashes[1];
+    ASSERT_TRUE(a.start && a.exit && b.start && b.exit) << "a firmware run's record was not seen whole";
+    ASSERT_NE(secondCreated, 0u);
+    EXPECT_LT(secondCreated, a.exit) << "the second repair began after the first flash ended: they never competed";
+    EXPECT_LT(a.exit, b.start) << "the firmware runs overlapped: " << a.start << ".." << a.exit << " and " << b.start
+                               << ".." << b.exit;
 }
 
 TEST(Unattended, WaitsForARepairRunningElsewhereAndGivesUpWithFive) {

@@ -369,6 +369,29 @@ TEST(HostileFolders, TheFirmwareToolRunsInExactlyItsFolderOrNothingRuns)
         }
     }
 
+    // A machine whose registry switches delayed expansion on for every cmd.exe would
+    // turn "!OS!" into a decoy's folder. Wine's cmd.exe ignores that value, so a /V:ON
+    // ahead of the tool's own switches stands in for it (the later switch wins): the
+    // tool's command line, started as the tool starts it, still reaches only the tool.
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    for (const wchar_t* name : {L"a!b!c", L"a!OS!b"}) {
+        const PlacedTool tool{parent / name};
+        SCOPED_TRACE(Utf8(tool.root));
+        ::DeleteFileW((tool.Lumafwu() + L"\\LUMAFWU.ran").c_str());
+        const std::wstring line = BuildCommandLine(BuildRepairCommand(tool.root));
+        ASSERT_EQ(0u, line.find(L"cmd /"));
+        gd::Process registryOn;
+        ASSERT_TRUE(registryOn.Start(std::wstring(system) + L"\\cmd.exe", L"/V:ON " + line.substr(4), tool.Lumafwu()));
+        ASSERT_TRUE(registryOn.Wait(30000));
+        const auto ran = tool.Ran();
+        EXPECT_TRUE(EqualNoCase(tool.Lumafwu(), FromUtf8(ran.count("cwd") ? ran.at("cwd") : ""))) << "the tool did not run";
+        for (const PlacedTool& decoy : decoyTools) {
+            EXPECT_TRUE(decoy.Ran().empty()) << "ran " << Utf8(decoy.Lumafwu());
+            ::DeleteFileW((decoy.Lumafwu() + L"\\LUMAFWU.ran").c_str());
+        }
+    }
+
     // Controls: the decoys lie where cmd.exe really looks when given these folders.
     std::wstring output;
     ASSERT_EQ(1, RunCommand(BuildRepairCommand(parent / L"%OS%"), output));
@@ -376,8 +399,6 @@ TEST(HostileFolders, TheFirmwareToolRunsInExactlyItsFolderOrNothingRuns)
     // A bare name after a single "&", as the command once was, reaches the PATH.
     ASSERT_EQ(1, RunCommand(L"cd /d \"" + parent / L"no firmware tool" + L"\\LUMAFWU\" & LUMAFWU.exe /s", output));
     EXPECT_FALSE(onPath.Ran().empty()) << Utf8(output);
-    wchar_t system[MAX_PATH] = {};
-    ::GetSystemDirectoryW(system, MAX_PATH);
     gd::Process withDelayedExpansion;
     ASSERT_TRUE(withDelayedExpansion.Start(std::wstring(system) + L"\\cmd.exe",
                                            L"/D /V:ON /C " + BuildRepairCommand(parent / L"a!OS!b")));

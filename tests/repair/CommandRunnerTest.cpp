@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -274,6 +275,11 @@ TEST(CommandRunner, TheSystemCmdStartsTheToolInItsFolderAndRedirectionComesBack)
     BOOL wow64 = FALSE;
     ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
     EXPECT_EQ(wow64 ? 1 : 0, IsWow64());
+    // On 32-bit Windows there is nothing to redirect, and what follows holds whatever
+    // the tool does: the registration that names 64-bit Windows must really run there.
+    const char* windows = std::getenv("ORV_WINARCH");
+    ASSERT_TRUE(windows) << "the test command names no Windows";
+    ASSERT_EQ(std::string(windows) == "win64", wow64 != FALSE) << "ORV_WINARCH=" << windows;
 #endif
     ToolFolder tool("mode=quiet,nolog");
     std::wstring output;

@@ -225,7 +225,7 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
         context.SetToolFolderForTest(tool.Root());
         context.SetLogForTest(&log);
         if (c.outOfMemory)
-            context.SetFaultForTest([] { throw std::bad_alloc(); });
+            context.SetFaultForTest(CRepairContext::FaultStage::Start, [] { throw std::bad_alloc(); });
 
         bool recordBeforePromptClosed = false;
         std::wstring resultSeenByPanel;
@@ -270,6 +270,69 @@ TEST(RepairRun, OutcomesWithTheRealCmdAndTheSimulator)
             const std::string line = ran["cmdline"];
             EXPECT_EQ("LUMAFWU.exe /s", line.substr(line.size() < 14 ? 0 : line.size() - 14)) << line;
         }
+    }
+}
+
+// One context runs every repair of its panel. A worker that fails by exception after the
+// firmware tool ran, or after the panel heard the outcome, tells the panel once, lets the
+// lock go, and leaves nothing of an earlier run behind for the next.
+TEST(RepairRun, AFaultAtAnyStageOfARunOnAContextThatSucceededBeforeEndsItOnce)
+{
+    ToolFolder tool("mode=quiet,success");
+    TempFolder logBase;
+    CLogSave log(logBase.Path(), FixedClock);
+    TestPanel panel;
+    CRepairContext context;
+    const int language = SystemLanguage();
+    context.SetLanguage(language);
+    ASSERT_EQ(1, context.SetPanelWindow(panel.Hwnd()));
+    context.SetToolFolderForTest(tool.Root());
+    context.SetLogForTest(&log);
+    // A lock left held would show as a busy machine, not as a hang.
+    context.SetLockWait(5000);
+    const std::wstring ran = tool.Lumafwu() + L"\\LUMAFWU.ran";
+    const std::string failedRecord =
+        FormatLogRecord(FixedTime(), RepairRecordText(RepairRecord::CommandFailed, language));
+
+    const auto run = [&](int expectedResult, WPARAM expectedCode) {
+        panel.messages.clear();
+        ::DeleteFileW(ran.c_str());
+        int result = -1;
+        ASSERT_TRUE(RunOnWorker([&] { result = context.RunRepair(); }, 30000));
+        EXPECT_EQ(expectedResult, result);
+        ASSERT_EQ(2u, panel.messages.size()) << "the panel was not told the outcome exactly once";
+        EXPECT_EQ(WM_EXECUTE_PROMPT_CLOSE, panel.messages[0].message);
+        EXPECT_EQ(WM_REPAIR_RESULT, panel.messages[1].message);
+        EXPECT_EQ(expectedCode, panel.messages[1].wParam);
+        EXPECT_FALSE(tool.Ran().empty()) << "the firmware tool did not run";
+    };
+    const auto fault = [] { throw std::bad_alloc(); };
+
+    {
+        SCOPED_TRACE("a success first");
+        run(1, REPAIR_SUCCESS);
+        EXPECT_EQ(kSuccessLog, context.GetResultText());
+    }
+    {
+        SCOPED_TRACE("a fault once the firmware tool has ended");
+        context.SetFaultForTest(CRepairContext::FaultStage::ToolRan, fault);
+        run(0, REPAIR_FAILED);
+        EXPECT_EQ(RepairOutcome::CommandFailed, context.GetOutcome());
+        EXPECT_EQ(L"", context.GetResultText()) << "the success's text stood for this run";
+        EXPECT_EQ(failedRecord, ReadBytes(ToolLogFile(logBase)));
+    }
+    {
+        SCOPED_TRACE("a fault once the panel has the outcome");
+        context.SetFaultForTest(CRepairContext::FaultStage::OutcomeSent, fault);
+        run(0, REPAIR_SUCCESS);
+        EXPECT_EQ(RepairOutcome::Success, context.GetOutcome());
+        EXPECT_EQ(failedRecord, ReadBytes(ToolLogFile(logBase))) << "a record for a run that succeeded";
+    }
+    {
+        SCOPED_TRACE("the lock free and the context whole again");
+        context.SetFaultForTest(CRepairContext::FaultStage::Start, nullptr);
+        run(1, REPAIR_SUCCESS);
+        EXPECT_EQ(kSuccessLog, context.GetResultText());
     }
 }
 
