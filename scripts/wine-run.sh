@@ -98,4 +98,7 @@ for environ in /proc/[0-9]*/environ; do
   echo "wine-run: ended a process left running: $cmd" >&2
   kill -9 "$pid" 2>/dev/null || true
 done
+# Wine's own messages are off (WINEDEBUG): a program that could not start or crashed
+# before its first line would otherwise fail without a word.
+[ "$status" = 0 ] || echo "wine-run: ${1##*/} ended with status $status" >&2
 exit $status
