@@ -287,13 +287,16 @@ TEST(HostileFolders, TheDeliveredToolInAFolderWithShellCharacters)
         }
         ASSERT_EQ("", PressClose(run));
         std::vector<std::wstring> cleanups;
+        // The clean-up is started just before the tool ends and lives at least three
+        // seconds: a look taken after the end was seen cannot miss it.
         ASSERT_TRUE(gd::WaitFor(
             [&] {
+                const bool ended = !run.Running();
                 for (const std::wstring& line : hardening::CommandLinesOf(L"cmd.exe")) {
                     if (line.find(L"rmdir") != std::wstring::npos && line.find(parent.Path()) != std::wstring::npos)
                         cleanups.push_back(line);
                 }
-                return !run.Running();
+                return ended;
             },
             15000));
         EXPECT_EQ(0u, run.ExitCode());
