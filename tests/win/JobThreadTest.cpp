@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "win/Handle.h"
 #include "win/JobThread.h"
 
 namespace {
@@ -152,32 +153,66 @@ TEST(JobThread, RunsEveryJobInOrderOnOneThreadThatOutlivesWhatJobsDo)
     ASSERT_TRUE(win::WaitTakingSentMessages(*destroyed, 10000));
 }
 
-TEST(JobThread, ANoticeIsPostedOnceAndNeverForAJobDoneBeforeItWasAsked)
+// A job held on the library thread until the test lets it go, and a message-only
+// window of the test's own thread for its notice. A failed check lets the job go too.
+class HeldJobNotice : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        release_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(release_);
+        ASSERT_TRUE(thread_.Start());
+        HANDLE release = release_.get();
+        held_ = thread_.Post([release] {
+            ::WaitForSingleObject(release, 10000);
+            return 3;
+        });
+        ASSERT_TRUE(held_);
+        window_ = ::CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, window_);
+    }
+    void TearDown() override
+    {
+        if (release_)
+            ::SetEvent(release_.get());
+        if (window_)
+            ::DestroyWindow(window_);
+    }
+    void Release() { ::SetEvent(release_.get()); }
+
+    // Declared first: it outlives the thread, which ends with the job.
+    win::UniqueHandle release_;
+    win::CJobThread thread_;
+    std::shared_ptr<win::CJobTicket> held_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(HeldJobNotice, IsPostedOnceAndNeverForAJobDoneBeforeItWasAsked)
 {
-    win::CJobThread thread;
-    ASSERT_TRUE(thread.Start());
-    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto held = thread.Post([release] {
-        ::WaitForSingleObject(release, 10000);
-        return 3;
-    });
-    // This thread's own window gets the notice.
-    HWND window = ::CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, window);
     const UINT kDone = WM_APP + 7;
-    EXPECT_TRUE(held->NotifyWhenDone(window, kDone));
-    ::SetEvent(release);
-    ASSERT_TRUE(win::WaitTakingSentMessages(*held, 10000));
+    EXPECT_TRUE(held_->NotifyWhenDone(window_, kDone));
+    Release();
+    ASSERT_TRUE(win::WaitTakingSentMessages(*held_, 10000));
     MSG msg;
     int notices = 0;
-    while (::PeekMessageW(&msg, window, kDone, kDone, PM_REMOVE))
+    while (::PeekMessageW(&msg, window_, kDone, kDone, PM_REMOVE))
         ++notices;
     EXPECT_EQ(1, notices);
-    EXPECT_EQ(3, held->Result());
-    EXPECT_FALSE(held->NotifyWhenDone(window, kDone)) << "a job done already is not waited for";
-    EXPECT_FALSE(::PeekMessageW(&msg, window, kDone, kDone, PM_REMOVE));
-    ::DestroyWindow(window);
-    ::CloseHandle(release);
+    EXPECT_EQ(3, held_->Result());
+    EXPECT_FALSE(held_->NotifyWhenDone(window_, kDone)) << "a job done already is not waited for";
+    EXPECT_FALSE(::PeekMessageW(&msg, window_, kDone, kDone, PM_REMOVE));
+}
+
+// A window that goes away stops the notice, and nothing is posted to it afterwards.
+TEST_F(HeldJobNotice, StoppedWithNullIsNeverPosted)
+{
+    const UINT kDone = WM_APP + 9;
+    EXPECT_TRUE(held_->NotifyWhenDone(window_, kDone));
+    EXPECT_TRUE(held_->NotifyWhenDone(nullptr, 0));
+    Release();
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(held_->DoneEvent(), 10000));
+    MSG msg;
+    EXPECT_FALSE(::PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) << "message " << msg.message << " came";
 }
 
 // Whoever sees a job done finds its notice queued: the waiting prompt relies on that.
@@ -206,27 +241,4 @@ TEST(JobThread, TheNoticeIsQueuedBeforeTheJobShowsDoneEveryTime)
     EXPECT_EQ(0, unasked) << "a notice came for a job done before it was asked, or came twice";
     EXPECT_GT(waited, 0) << "no request came before its job was done: the race was never run";
     ::DestroyWindow(window);
-}
-
-// A window that goes away stops the notice, and nothing is posted to it afterwards.
-TEST(JobThread, ANoticeStoppedWithNullIsNeverPosted)
-{
-    win::CJobThread thread;
-    ASSERT_TRUE(thread.Start());
-    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto held = thread.Post([release] {
-        ::WaitForSingleObject(release, 10000);
-        return 1;
-    });
-    HWND window = ::CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, window);
-    const UINT kDone = WM_APP + 9;
-    EXPECT_TRUE(held->NotifyWhenDone(window, kDone));
-    EXPECT_TRUE(held->NotifyWhenDone(nullptr, 0));
-    ::SetEvent(release);
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(held->DoneEvent(), 10000));
-    MSG msg;
-    EXPECT_FALSE(::PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) << "message " << msg.message << " came";
-    ::DestroyWindow(window);
-    ::CloseHandle(release);
 }
