@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
 
 #include "res/resource.h"
@@ -162,18 +163,17 @@ int ToolRun::JournalCount(const std::wstring& entryPoint) const {
     return n;
 }
 
-namespace {
-
-// Creation time of a process, 0 when it cannot be read.
-ULONGLONG CreationTime(HANDLE process) {
+unsigned long long CreationTime(HANDLE process) {
     FILETIME created, ended, kernel, user;
     if (!process || !::GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
-    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
+
+namespace {
 
 ULONGLONG CreationTime(DWORD pid) {
     HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    const ULONGLONG t = CreationTime(h);
+    const ULONGLONG t = e2e::CreationTime(h);
     if (h) ::CloseHandle(h);
     return t;
 }
@@ -242,10 +242,14 @@ bool Prepare(ToolRun& run, const std::string& simulator) {
     return run.Ready() && run.SetFeedback(kQuietFeedback) && run.SetSimulator(simulator);
 }
 
-unsigned long long RanValue(const ToolRun& run, const std::string& key) {
-    const std::string text = gd::ReadFileBytes(Ran(run));
+unsigned long long RecordValue(const std::string& text, const std::string& key) {
     const size_t at = ("\n" + text).find("\n" + key + "=");
-    return at == std::string::npos ? 0 : std::stoull(text.substr(at + key.size() + 1));
+    if (at == std::string::npos || text.find("\r\n", at) == std::string::npos) return 0;
+    return std::strtoull(text.c_str() + at + key.size() + 1, nullptr, 10);
+}
+
+unsigned long long RanValue(const ToolRun& run, const std::string& key) {
+    return RecordValue(gd::ReadFileBytes(Ran(run)), key);
 }
 
 std::vector<FileSnapshot> SnapshotTree(const std::wstring& folder) {

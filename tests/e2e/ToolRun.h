@@ -143,8 +143,13 @@ bool Prepare(ToolRun& run, const std::string& simulator);
 
 // The firmware simulator's record of its last run in the tool's copy (tools/lumafwu/README.md).
 inline std::wstring Ran(const ToolRun& run) { return run.Path(L"LUMAFWU\\LUMAFWU.ran"); }
-// The number of a `key=` line of that record (pid, start, exit); 0 when it has none.
+// The number of a `key=` line of such a record (pid, start, exit) whose line end has been
+// written: 0 when it has none, or while the simulator is still writing it.
+unsigned long long RecordValue(const std::string& text, const std::string& key);
+// The same, read from the copy's record.
 unsigned long long RanValue(const ToolRun& run, const std::string& key);
+// Creation time of a process as a FILETIME count, 0 when it cannot be read.
+unsigned long long CreationTime(HANDLE process);
 
 // Every file below a folder with its content, for checking that nothing was touched.
 struct FileSnapshot {

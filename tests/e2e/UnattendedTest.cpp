@@ -3,7 +3,6 @@
 // time, in both modes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -24,8 +23,10 @@ constexpr DWORD kRunTimeoutMs = 90000;
 // well over a minute.
 constexpr size_t kLongLogBytes = 160u << 20;
 
+using e2e::CreationTime;
 using e2e::Ran;
 using e2e::RanValue;
+using e2e::RecordValue;
 using support::ScopedEnv;
 
 bool EndsWith(const std::string& text, const std::string& tail) {
@@ -73,24 +74,10 @@ unsigned long long PreciseNow() {
     return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
-// The creation time of a process, as a FILETIME count.
-unsigned long long CreationTime(HANDLE process) {
-    FILETIME created{}, ended{}, kernel{}, user{};
-    if (!::GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
-    return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 // A firmware run as its record showed it (FILETIME counts; 0 while not seen).
 struct Flash {
     unsigned long long start = 0, exit = 0;
 };
-
-// The number of a `key=` line whose line end has been written; 0 otherwise.
-unsigned long long RecordValue(const std::string& text, const std::string& key) {
-    const size_t at = ("\n" + text).find("\n" + key + "=");
-    if (at == std::string::npos || text.find("\r\n", at) == std::string::npos) return 0;
-    return std::strtoull(text.c_str() + at + key.size() + 1, nullptr, 10);
-}
 
 // Runs of one copy share the one record, each replacing the one before: looked at often,
 // it shows every run whole. Adds what it shows to flashes; returns their number.
